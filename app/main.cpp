@@ -1,0 +1,86 @@
+#include "app/ui/TMain.h"
+#include "model/ProgramFolder.h"
+#include "platform/SingleInstance.h"
+#include "platform/ui/Interaction.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+
+#include <cstdio>
+
+namespace {
+
+// Answers every question with its default and writes what it shows to standard error, for
+// scripted runs where nobody watches the screen.
+class UnattendedInteraction final : public Interaction
+{
+public:
+    Answer message(QWidget*, MessageKind kind, const QString& text, const QString&) override
+    {
+        std::fprintf(stderr, "vimor: %s\n", qUtf8Printable(text));
+        return kind == MessageKind::Confirmation ? Answer::No : Answer::Ok;
+    }
+    std::optional<QString> openFileName(QWidget*, const FileRequest&) override { return {}; }
+    std::optional<QString> saveFileName(QWidget*, const FileRequest&) override { return {}; }
+    std::optional<QString> folder(QWidget*, const QString&, const QString&) override { return {}; }
+    std::optional<QString> text(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    int execDialog(QDialog&) override { return 0; }
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vimor"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vimor 7.0"));
+    QApplication::setApplicationVersion(QStringLiteral("7.0"));
+    // Minimising into the notification area hides the only window; that is no reason to end.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Vimor - a desktop manager for QEMU "
+                                                    "virtual machines"));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption folderOption(
+        QStringLiteral("program-folder"),
+        QStringLiteral("Run on the program folder <folder> instead of the executable's."),
+        QStringLiteral("folder"));
+    const QCommandLineOption unattendedOption(
+        QStringLiteral("unattended"),
+        QStringLiteral("Answer every question with its default and print messages to standard "
+                       "error."));
+    parser.addOption(folderOption);
+    parser.addOption(unattendedOption);
+    parser.process(app);
+
+    if (parser.isSet(unattendedOption))
+        Interaction::install(std::make_unique<UnattendedInteraction>());
+
+    SingleInstance instance(QStringLiteral("vimor"));
+    if (!instance.acquire()) {
+        Interaction::information(nullptr, QStringLiteral("Vimor is already running!"));
+        return 0;
+    }
+
+    const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
+                                                      : QCoreApplication::applicationDirPath();
+    ProgramFolder::setPath(QDir(folder).absolutePath());
+
+    int result = 0;
+    {
+        TMain window;
+        QObject::connect(&window, &TMain::closed, &app, &QCoreApplication::quit);
+        if (window.startSettings().maximized)
+            window.showMaximized();
+        else
+            window.show();
+        result = QApplication::exec();
+    }
+    return result;
+}

@@ -1,0 +1,24 @@
+# One configuration target that every target links: language level, warnings, Qt strictness.
+add_library(vimor_common INTERFACE)
+target_compile_features(vimor_common INTERFACE cxx_std_20)
+target_compile_options(vimor_common INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
+                                              -Wold-style-cast -Wcast-align -Woverloaded-virtual)
+if(VIMOR_WERROR)
+    target_compile_options(vimor_common INTERFACE -Werror)
+endif()
+target_compile_definitions(vimor_common INTERFACE
+    QT_NO_CAST_FROM_ASCII
+    QT_NO_CAST_TO_ASCII
+    QT_NO_CONTEXTLESS_CONNECT
+    QT_NO_FOREACH
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    QT_STRICT_ITERATORS
+    QT_USE_QSTRINGBUILDER)
+
+# vimor_add_library(NAME SOURCES... LINKS ...): one static library of a subsystem folder.
+function(vimor_add_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC vimor_common ${ARG_LINKS})
+endfunction()

@@ -1,0 +1,16 @@
+#include "launch/Kqemu.h"
+
+int KqemuServiceState()
+{
+    return 0;
+}
+
+bool StartKqemuService()
+{
+    return false;
+}
+
+bool StopKqemuService()
+{
+    return false;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// One INI-style text file (a VM definition file or the settings file), read and written one key
+// at a time: every call opens the file, does its work and closes it again, so nothing is cached.
+//
+// Section and key names compare without regard to case; the first of two equal keys is the one
+// read and replaced. A write replaces the value in place and keeps every other line byte for byte;
+// a missing key is appended at the end of its section, a missing section at the end of the file.
+// Lines are written with CRLF; lines ending in LF alone are read too. Text is UTF-8 (a line that is
+// not valid UTF-8 reads as Latin-1 and is never rewritten unless it is the line being changed).
+// Every write goes to a new file beside the old one, is flushed to disk and renamed over it, so a
+// crash or a full disk leaves either the old file or the new one, never a mix.
+class IniFile final
+{
+public:
+    explicit IniFile(QString path);
+
+    const QString& path() const { return m_path; }
+
+    // The value, or defaultValue when the file, the section or the key does not exist.
+    QString read(const QString& section, const QString& key, const QString& defaultValue = {}) const;
+    // Creates the file when missing. Line breaks in the value are written as blanks.
+    bool write(const QString& section, const QString& key, const QString& value,
+               QString* error = nullptr) const;
+    // Removes the key's first line; true when there was nothing to remove too.
+    bool deleteKey(const QString& section, const QString& key, QString* error = nullptr) const;
+    // Removes the section header and all its lines (the first section of that name).
+    bool eraseSection(const QString& section, QString* error = nullptr) const;
+    // The "key=value" lines of the first section of that name, in file order.
+    QStringList readSectionValues(const QString& section) const;
+    bool sectionExists(const QString& section) const;
+
+private:
+    QString m_path;
+};

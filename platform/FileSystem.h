@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// File operations whose guarantees the rest of the program relies on.
+namespace FileSystem {
+
+// Replaces the file at path with data: writes a new file beside it, flushes it to disk, renames
+// it over the old one and syncs the folder. On failure the old file stays as it was.
+bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+// Flushes the folder's entries (a rename into it) to disk.
+bool syncFolder(const QString& folder);
+
+// A stored path ("{VR}\media\x.iso", "C:\VMs" written by an older release, "/home/u/VMs") as a
+// native path: backslashes become the native separator.
+QString nativePath(const QString& storedPath);
+
+} // namespace FileSystem

@@ -1,0 +1,246 @@
+#include "platform/ui/Interaction.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+std::unique_ptr<Interaction>& installed()
+{
+    static std::unique_ptr<Interaction> interaction;
+    return interaction;
+}
+
+QString defaultTitle(Interaction::MessageKind kind)
+{
+    switch (kind) {
+    case Interaction::MessageKind::Error:
+        return QStringLiteral("Error");
+    case Interaction::MessageKind::Warning:
+        return QStringLiteral("Warning");
+    case Interaction::MessageKind::Information:
+        return QStringLiteral("Information");
+    case Interaction::MessageKind::Confirmation:
+        return QStringLiteral("Confirm");
+    }
+    return {};
+}
+
+QString kindName(Interaction::MessageKind kind)
+{
+    switch (kind) {
+    case Interaction::MessageKind::Error:
+        return QStringLiteral("error");
+    case Interaction::MessageKind::Warning:
+        return QStringLiteral("warning");
+    case Interaction::MessageKind::Information:
+        return QStringLiteral("information");
+    case Interaction::MessageKind::Confirmation:
+        return QStringLiteral("confirmation");
+    }
+    return {};
+}
+
+std::optional<QString> nonEmpty(const QString& value)
+{
+    if (value.isEmpty())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+Interaction& Interaction::current()
+{
+    auto& interaction = installed();
+    if (!interaction)
+        interaction = std::make_unique<DesktopInteraction>();
+    return *interaction;
+}
+
+void Interaction::install(std::unique_ptr<Interaction> interaction)
+{
+    installed() = std::move(interaction);
+}
+
+void Interaction::error(QWidget* parent, const QString& text)
+{
+    current().message(parent, MessageKind::Error, text, {});
+}
+
+void Interaction::warning(QWidget* parent, const QString& text)
+{
+    current().message(parent, MessageKind::Warning, text, {});
+}
+
+void Interaction::information(QWidget* parent, const QString& text)
+{
+    current().message(parent, MessageKind::Information, text, {});
+}
+
+bool Interaction::confirm(QWidget* parent, const QString& text)
+{
+    return current().message(parent, MessageKind::Confirmation, text, {}) == Answer::Yes;
+}
+
+Interaction::Answer DesktopInteraction::message(QWidget* parent, MessageKind kind,
+                                                const QString& text, const QString& title)
+{
+    const QString caption = title.isEmpty() ? defaultTitle(kind) : title;
+    switch (kind) {
+    case MessageKind::Error:
+        QMessageBox::critical(parent, caption, text);
+        return Answer::Ok;
+    case MessageKind::Warning:
+        QMessageBox::warning(parent, caption, text);
+        return Answer::Ok;
+    case MessageKind::Information:
+        QMessageBox::information(parent, caption, text);
+        return Answer::Ok;
+    case MessageKind::Confirmation:
+        return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No) ==
+                       QMessageBox::Yes
+                   ? Answer::Yes
+                   : Answer::No;
+    }
+    return Answer::Cancel;
+}
+
+std::optional<QString> DesktopInteraction::openFileName(QWidget* parent, const FileRequest& request)
+{
+    QString start = request.folder;
+    if (!request.fileName.isEmpty())
+        start = request.folder.isEmpty() ? request.fileName
+                                         : request.folder + QLatin1Char('/') + request.fileName;
+    return nonEmpty(QFileDialog::getOpenFileName(parent, request.title, start, request.filter));
+}
+
+std::optional<QString> DesktopInteraction::saveFileName(QWidget* parent, const FileRequest& request)
+{
+    QString start = request.folder;
+    if (!request.fileName.isEmpty())
+        start = request.folder.isEmpty() ? request.fileName
+                                         : request.folder + QLatin1Char('/') + request.fileName;
+    return nonEmpty(QFileDialog::getSaveFileName(parent, request.title, start, request.filter));
+}
+
+std::optional<QString> DesktopInteraction::folder(QWidget* parent, const QString& title,
+                                                  const QString& startFolder)
+{
+    return nonEmpty(QFileDialog::getExistingDirectory(parent, title, startFolder));
+}
+
+std::optional<QString> DesktopInteraction::text(QWidget* parent, const QString& title,
+                                                const QString& prompt, const QString& preset)
+{
+    bool ok = false;
+    const QString value =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, preset, &ok);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+int DesktopInteraction::execDialog(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+void ScriptedInteraction::answerMessage(Answer answer)
+{
+    m_steps.append({Step::Kind::Message, answer, std::nullopt, {}});
+}
+
+void ScriptedInteraction::answerText(std::optional<QString> value)
+{
+    m_steps.append({Step::Kind::Text, Answer::Ok, std::move(value), {}});
+}
+
+void ScriptedInteraction::answerDialog(std::function<int(QDialog&)> handler)
+{
+    m_steps.append({Step::Kind::Dialog, Answer::Ok, std::nullopt, std::move(handler)});
+}
+
+QStringList ScriptedInteraction::shownTexts() const
+{
+    QStringList texts;
+    for (const Shown& shown : m_shown)
+        texts.append(shown.text);
+    return texts;
+}
+
+void ScriptedInteraction::clear()
+{
+    m_steps.clear();
+    m_shown.clear();
+}
+
+int ScriptedInteraction::pendingAnswers() const
+{
+    return int(m_steps.size());
+}
+
+std::optional<ScriptedInteraction::Step> ScriptedInteraction::takeStep(Step::Kind kind,
+                                                                       const QString& what)
+{
+    if (m_steps.isEmpty())
+        return std::nullopt;
+    if (m_steps.first().kind != kind) {
+        // A script out of step with the program: leave it for the test to notice.
+        qWarning("ScriptedInteraction: %s came while another answer was scripted",
+                 qUtf8Printable(what));
+        return std::nullopt;
+    }
+    return m_steps.takeFirst();
+}
+
+Interaction::Answer ScriptedInteraction::message(QWidget*, MessageKind kind, const QString& text,
+                                                 const QString& title)
+{
+    m_shown.append({kindName(kind), title.isEmpty() ? defaultTitle(kind) : title, text});
+    const auto step = takeStep(Step::Kind::Message, text);
+    if (step)
+        return step->answer;
+    return kind == MessageKind::Confirmation ? Answer::No : Answer::Ok;
+}
+
+std::optional<QString> ScriptedInteraction::takeValue(const QString& kind, const QString& title,
+                                                      const QString& text)
+{
+    m_shown.append({kind, title, text});
+    const auto step = takeStep(Step::Kind::Text, title);
+    return step ? step->value : std::nullopt;
+}
+
+std::optional<QString> ScriptedInteraction::openFileName(QWidget*, const FileRequest& request)
+{
+    return takeValue(QStringLiteral("open"), request.title, request.folder);
+}
+
+std::optional<QString> ScriptedInteraction::saveFileName(QWidget*, const FileRequest& request)
+{
+    return takeValue(QStringLiteral("save"), request.title, request.folder);
+}
+
+std::optional<QString> ScriptedInteraction::folder(QWidget*, const QString& title,
+                                                   const QString& startFolder)
+{
+    return takeValue(QStringLiteral("folder"), title, startFolder);
+}
+
+std::optional<QString> ScriptedInteraction::text(QWidget*, const QString& title,
+                                                 const QString& prompt, const QString&)
+{
+    return takeValue(QStringLiteral("text"), title, prompt);
+}
+
+int ScriptedInteraction::execDialog(QDialog& dialog)
+{
+    m_shown.append({QStringLiteral("dialog"), dialog.windowTitle(), dialog.windowTitle()});
+    const auto step = takeStep(Step::Kind::Dialog, dialog.windowTitle());
+    if (step && step->dialog)
+        return step->dialog(dialog);
+    return QDialog::Rejected;
+}
