@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -132,7 +133,11 @@ void TMain::ReadSettings(bool afterWizard)
             // An image library that is there but broken ends the program once it is running.
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
         }
-        m_tray->setIcon(m_images.ni.image(0));
+        const QPixmap vmPicture = m_images.ni.image(0);
+        const QIcon icon =
+            vmPicture.isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon) : QIcon(vmPicture);
+        m_tray->setIcon(icon);
+        setWindowIcon(icon);
         openTables();
         ResetEmbeddedSessions();
         if (m_settings.enableUpdates && !m_settings.updateUrl.isEmpty())
