@@ -9,6 +9,8 @@
 // Section and key names compare without regard to case; the first of two equal keys is the one
 // read and replaced. A write replaces the value in place and keeps every other line byte for byte;
 // a missing key is appended at the end of its section, a missing section at the end of the file.
+// Only the first section of a name counts: a later section of the same name is neither read nor
+// written. Lines before the first section belong to none and are never read or replaced.
 // Lines are written with CRLF; lines ending in LF alone are read too. Text is UTF-8 (a line that is
 // not valid UTF-8 reads as Latin-1 and is never rewritten unless it is the line being changed).
 // Every write goes to a new file beside the old one, is flushed to disk and renamed over it, so a
@@ -21,8 +23,11 @@ public:
     const QString& path() const { return m_path; }
 
     // The value, or defaultValue when the file, the section or the key does not exist.
-    QString read(const QString& section, const QString& key, const QString& defaultValue = {}) const;
-    // Creates the file when missing. Line breaks in the value are written as blanks.
+    QString read(const QString& section, const QString& key,
+                 const QString& defaultValue = {}) const;
+    // Creates the file when missing. Line breaks in the value are written as blanks. Fails,
+    // changing nothing, for names that would not read back: empty, holding a line break, or a key
+    // holding "=" or starting with "[".
     bool write(const QString& section, const QString& key, const QString& value,
                QString* error = nullptr) const;
     // Removes the key's first line; true when there was nothing to remove too.
