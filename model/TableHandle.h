@@ -60,7 +60,8 @@ public:
     void edit();
     // Sets a field of the row being inserted or edited; a longer value is cut to the width.
     void setFieldValue(const QString& name, const QString& value);
-    // Writes the row being inserted or edited: the record, then the header, then the end byte.
+    // Writes the row being inserted or edited. An append writes the record and the end byte
+    // before the header's count, so an interruption leaves the table as it was.
     bool post(QString* error = nullptr);
     // Marks the current row deleted; the current row moves to the next visible row, or to the
     // previous one when there is none after it.
