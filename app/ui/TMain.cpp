@@ -1,46 +1,84 @@
 #include "app/ui/TMain.h"
 
+#include "app/MainWindowLogic.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/ConsoleFont.h"
 #include "launch/Kqemu.h"
+#include "library/ui/VMStoresWindow.h"
 #include "model/ProgramFolder.h"
 #include "model/TableSchemas.h"
+#include "model/VMFile.h"
+#include "platform/Processes.h"
 #include "platform/Shell.h"
 #include "platform/ui/Interaction.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QSystemTrayIcon>
+#include <QTabWidget>
 #include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
 const QString KqemuStarted = QStringLiteral("KQEMU Driver Started");
+const QString RootCaption = QStringLiteral("Virtual Machines");
+const QString RootDatum = QStringLiteral("TOP");
+const QString General = QStringLiteral("General");
+const QString Running = QStringLiteral("Running");
+constexpr int DatumRole = Qt::UserRole;
+
+QTreeWidget* newSettingsList(const QString& first, QWidget* parent)
+{
+    auto* list = new QTreeWidget(parent);
+    list->setColumnCount(2);
+    list->setHeaderLabels({first, QStringLiteral("Setting")});
+    list->setRootIsDecorated(false);
+    list->setUniformRowHeights(true);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->header()->resizeSection(0, 250);
+    list->header()->resizeSection(1, 370);
+    return list;
+}
 
 } // namespace
 
-TMain::TMain(QWidget* parent) : QMainWindow(parent)
+TMain::TMain(QWidget* parent) : QMainWindow(parent), m_versions(VRVersDB, VerLookupDB, VMStoreDB)
 {
     setWindowTitle(QStringLiteral("Vimor 7.0"));
     resize(977, 672);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    createStatusBar();
     createMenus();
+    createPages();
+    createToolBar();
+    createStatusBar();
     m_sysTimer = new QTimer(this);
     m_sysTimer->setInterval(1000);
     connect(m_sysTimer, &QTimer::timeout, this, &TMain::SysTimerTimer);
     m_about = new AboutDialog(this);
+    m_storesWindow = new VMStoresWindow(VMStoreDB, m_storeLists, this);
     createTray();
+    setMonitorConnected(false);
 
     // Window creation.
     m_startingUp = true;
@@ -49,6 +87,7 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent)
     setStatusPanel(1, kqemu == 0 || kqemu == 1 ? QString() : KqemuStarted);
     LoadConsoleFontFile(ProgramFolder::file(QStringLiteral("\\term_hex.fon")));
     m_terminalFont = ConsoleFont();
+    m_terminal->setFont(m_terminalFont);
 }
 
 TMain::~TMain()
@@ -56,14 +95,105 @@ TMain::~TMain()
     FormDestroy();
 }
 
+void TMain::createPages()
+{
+    m_pages = new QTabWidget(this);
+    auto* libraryPage = new QWidget(m_pages);
+    m_pages->addTab(libraryPage, RootCaption);
+    auto* libraryLayout = new QVBoxLayout(libraryPage);
+    libraryLayout->setContentsMargins(0, 0, 0, 0);
+    m_splitter = new QSplitter(Qt::Horizontal, libraryPage);
+    libraryLayout->addWidget(m_splitter);
+
+    TV = new QTreeWidget(m_splitter);
+    TV->setHeaderHidden(true);
+    TV->setColumnCount(1);
+    TV->setSelectionBehavior(QAbstractItemView::SelectRows);
+    TV->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TV->setAllColumnsShowFocus(true);
+    TV->setSortingEnabled(false); // BuildVMTree inserts in order
+    connect(TV, &QTreeWidget::currentItemChanged, this, &TMain::TVChange);
+
+    m_vmPages = new QTabWidget(m_splitter);
+    m_vmPages->setDocumentMode(true);
+    m_splitter->addWidget(TV);
+    m_splitter->addWidget(m_vmPages);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({209, 977 - 209});
+
+    auto* hardwarePage = new QWidget(m_vmPages);
+    auto* hardwareLayout = new QVBoxLayout(hardwarePage);
+    hardwareLayout->setContentsMargins(0, 0, 0, 0);
+    HLV = newSettingsList(QStringLiteral("Hardware"), hardwarePage);
+    HLV->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(HLV, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { m_hardwareMenu->popup(HLV->viewport()->mapToGlobal(at)); });
+    hardwareLayout->addWidget(HLV);
+    // The output of QEMU and of the image tool is collected here, out of sight.
+    m_logView = new QPlainTextEdit(hardwarePage);
+    m_logView->setReadOnly(true);
+    m_logView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_logView->hide();
+    hardwareLayout->addWidget(m_logView);
+
+    DLV = newSettingsList(QStringLiteral("Drive"), m_vmPages);
+    ALV = newSettingsList(QStringLiteral("Advanced"), m_vmPages);
+
+    auto* consolePage = new QWidget(m_vmPages);
+    auto* consoleLayout = new QVBoxLayout(consolePage);
+    consoleLayout->setContentsMargins(0, 0, 0, 0);
+    consoleLayout->setSpacing(0);
+    m_consoleToolBar = new QToolBar(consolePage);
+    m_consoleToolBar->setIconSize(QSize(16, 16));
+    consoleLayout->addWidget(m_consoleToolBar);
+    m_consoleArea = new QScrollArea(consolePage);
+    m_consoleArea->setStyleSheet(QStringLiteral("QScrollArea { background: black; }"));
+    m_consoleArea->setFrameShape(QFrame::NoFrame);
+    m_consoleCanvas = new QWidget;
+    m_consoleCanvas->setAutoFillBackground(true);
+    QPalette black = m_consoleCanvas->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    m_consoleCanvas->setPalette(black);
+    for (int number = 1; number <= PanelCount; ++number) {
+        auto* displayPanel = new QWidget(m_consoleCanvas);
+        displayPanel->setObjectName(QStringLiteral("P%1").arg(number));
+        displayPanel->setFixedSize(632, 469);
+        displayPanel->setAutoFillBackground(true);
+        displayPanel->setPalette(black);
+        displayPanel->hide();
+        displayPanel->installEventFilter(this);
+        m_panels.append(displayPanel);
+    }
+    m_consoleArea->setWidget(m_consoleCanvas);
+    m_consoleArea->setWidgetResizable(true);
+    m_consoleArea->viewport()->installEventFilter(this);
+    consoleLayout->addWidget(m_consoleArea);
+
+    // The monitor terminal: silver on black, fixed pitch.
+    auto* terminal = new QPlainTextEdit(m_vmPages);
+    terminal->setReadOnly(true);
+    terminal->setStyleSheet(QStringLiteral("QPlainTextEdit { background: black; color: silver; }"));
+    m_terminal = terminal;
+
+    m_vmPages->addTab(hardwarePage, QStringLiteral("Hardware"));
+    m_vmPages->addTab(DLV, QStringLiteral("Drives"));
+    m_vmPages->addTab(ALV, QStringLiteral("Advanced"));
+    m_vmPages->addTab(consolePage, QStringLiteral("Console"));
+    m_vmPages->addTab(m_terminal, QStringLiteral("Monitor"));
+    m_vmPages->hide();
+    connect(m_vmPages, &QTabWidget::currentChanged, this, &TMain::VMPagesChange);
+
+    setCentralWidget(m_pages);
+}
+
 void TMain::createStatusBar()
 {
     const int widths[] = {150, 200, 400, 50};
     for (int width : widths) {
-        auto* panel = new QLabel(this);
-        panel->setFixedWidth(width);
-        statusBar()->addWidget(panel);
-        m_statusPanels.append(panel);
+        auto* statusPanel = new QLabel(this);
+        statusPanel->setFixedWidth(width);
+        statusBar()->addWidget(statusPanel);
+        m_statusPanels.append(statusPanel);
     }
 }
 
@@ -77,25 +207,6 @@ void TMain::setStatusPanel(int index, const QString& text)
 {
     if (index >= 0 && index < m_statusPanels.size())
         m_statusPanels.at(index)->setText(text);
-}
-
-void TMain::createMenus()
-{
-    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addSeparator();
-    connect(file->addAction(QStringLiteral("&Exit Vimor")), &QAction::triggered, this,
-            &TMain::ExitClick);
-
-    QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
-    connect(tools->addAction(QStringLiteral("Install Vimor Console Font")), &QAction::triggered,
-            this, [this] { InstallConsoleFont(this); });
-
-    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
-    connect(help->addAction(QStringLiteral("View User Manual")), &QAction::triggered, this,
-            &TMain::OpenUserManual);
-    help->addSeparator();
-    help->addSeparator();
-    connect(help->addAction(QStringLiteral("About")), &QAction::triggered, this, &TMain::ShowAbout);
 }
 
 void TMain::createTray()
@@ -121,6 +232,11 @@ bool TMain::trayIconVisible() const
     return m_tray->isVisible();
 }
 
+QIcon TMain::vmIcon(bool running) const
+{
+    return QIcon(m_images.ni.image(running ? 8 : 0));
+}
+
 void TMain::ReadSettings(bool afterWizard)
 {
     const SettingsFile settings;
@@ -138,6 +254,7 @@ void TMain::ReadSettings(bool afterWizard)
             vmPicture.isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon) : QIcon(vmPicture);
         m_tray->setIcon(icon);
         setWindowIcon(icon);
+        applyPictures();
         openTables();
         ResetEmbeddedSessions();
         if (m_settings.enableUpdates && !m_settings.updateUrl.isEmpty())
@@ -257,6 +374,341 @@ bool TMain::sysTimerActive() const
     return m_sysTimer->isActive();
 }
 
+// The VM library and the tree.
+
+QString TMain::selectedVM() const
+{
+    const QTreeWidgetItem* node = TV->currentItem();
+    return isVMNode(node) ? node->data(0, DatumRole).toString() : QString();
+}
+
+QString TMain::selectedVMName() const
+{
+    const QTreeWidgetItem* node = TV->currentItem();
+    return isVMNode(node) ? node->text(0) : QString();
+}
+
+bool TMain::isVMNode(const QTreeWidgetItem* node) const
+{
+    return node && node->text(0) != RootCaption && node->data(0, DatumRole).toString() != RootDatum;
+}
+
+QString TMain::ReadVMValue(const QString& section, const QString& key) const
+{
+    const QString vm = selectedVM();
+    return vm.isEmpty() ? QString() : ReadVMFileValue(vm, section, key);
+}
+
+bool TMain::WriteVMValue(const QString& path, const QString& section, const QString& key,
+                         const QString& value)
+{
+    const QString file = path.isEmpty() ? selectedVM() : path;
+    if (file.isEmpty())
+        return false;
+    QString error;
+    if (WriteVMFileValue(file, section, key, value, &error))
+        return true;
+    Interaction::error(this, QStringLiteral("Cannot save the setting \"%1\" to %2: %3")
+                                 .arg(key, QDir::toNativeSeparators(file), error));
+    return false;
+}
+
+TableHandle& TMain::table(Table which)
+{
+    switch (which) {
+    case Table::OpSys:
+        return OpSysDB;
+    case Table::Process:
+        return ProcessDB;
+    case Table::ScanProc:
+        return ScanProcDB;
+    case Table::VMStore:
+        return VMStoreDB;
+    case Table::VLookup:
+        return VLookupDB;
+    case Table::VRVers:
+        return VRVersDB;
+    case Table::VerLookup:
+        break;
+    }
+    return VerLookupDB;
+}
+
+void TMain::LoadStoreLists(bool create)
+{
+    ::LoadStoreLists(VMStoreDB, m_storeLists, create);
+}
+
+void TMain::BuildVMTree()
+{
+    TV->clear();
+    m_root = nullptr;
+    if (TV->topLevelItemCount() > 0)
+        return;
+    m_root = new QTreeWidgetItem(TV, {RootCaption});
+    m_root->setData(0, DatumRole, RootDatum);
+    m_root->setIcon(0, vmIcon(false));
+    TV->setCurrentItem(m_root);
+
+    struct Node
+    {
+        QString name;
+        QString file;
+        bool running;
+    };
+    QList<Node> nodes;
+    const QStringList files = LibraryScan(VMStoreDB);
+    nodes.reserve(files.size());
+    for (const QString& file : files)
+        nodes.append({VMNameOf(file), file,
+                      ReadVMFileValue(file, General, QStringLiteral("Status")) == Running});
+    std::stable_sort(nodes.begin(), nodes.end(), [](const Node& a, const Node& b) {
+        return CompareVMNames(a.name, b.name) < 0;
+    });
+    QList<QTreeWidgetItem*> items;
+    items.reserve(nodes.size());
+    for (const Node& node : nodes) {
+        auto* item = new QTreeWidgetItem({node.name});
+        item->setData(0, DatumRole, node.file);
+        item->setIcon(0, vmIcon(node.running));
+        items.append(item);
+    }
+    m_root->addChildren(items);
+    m_root->setExpanded(true);
+    setStatusPanel(0, QStringLiteral("Total Virtual Machines: %1").arg(items.size()));
+    TV->viewport()->update();
+}
+
+void TMain::SelectFirstVM()
+{
+    if (m_root && m_root->childCount() > 0)
+        TV->setCurrentItem(m_root->child(0));
+}
+
+bool TMain::selectVM(const QString& vmFile)
+{
+    if (!m_root)
+        return false;
+    for (int i = 0; i < m_root->childCount(); ++i) {
+        QTreeWidgetItem* node = m_root->child(i);
+        if (node->data(0, DatumRole).toString() == vmFile) {
+            TV->setCurrentItem(node);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TMain::SetNodeState(const QString& vmName, bool running)
+{
+    if (!m_root)
+        return;
+    for (int i = 0; i < m_root->childCount(); ++i) {
+        QTreeWidgetItem* node = m_root->child(i);
+        if (node->text(0) == vmName)
+            node->setIcon(0, vmIcon(running));
+    }
+    TV->viewport()->update();
+}
+
+void TMain::SetNodeStateStopped(const QString& vmFile)
+{
+    SetNodeState(VMNameOf(vmFile), false);
+}
+
+void TMain::ResetEmbeddedSessions()
+{
+    const QStringList files = LibraryScan(VMStoreDB);
+    for (const QString& file : files) {
+        if (ReadVMFileValue(file, QStringLiteral("Hardware"), QStringLiteral("OutputID")) !=
+                QStringLiteral("0") ||
+            ReadVMFileValue(file, General, QStringLiteral("Status")) != Running)
+            continue;
+        WriteVMFileValue(file, General, QStringLiteral("PanelID"), QString());
+        WriteVMFileValue(file, General, QStringLiteral("Status"), QStringLiteral("Stopped"));
+        WriteVMFileValue(file, General, QStringLiteral("StatusID"), QString());
+    }
+}
+
+bool TMain::TerminateEmbeddedSessions()
+{
+    bool ended = false;
+    const QStringList files = LibraryScan(VMStoreDB);
+    for (const QString& file : files) {
+        if (ReadVMFileValue(file, General, QStringLiteral("PanelID")).isEmpty() ||
+            ReadVMFileValue(file, General, QStringLiteral("Status")) != Running)
+            continue;
+        bool ok = false;
+        QString recorded = ReadVMFileValue(file, General, QStringLiteral("StatusID"));
+        if (recorded.isEmpty())
+            recorded = QStringLiteral("-1");
+        const qint64 pid = recorded.trimmed().toLongLong(&ok);
+        // An identifier given to another program since the VM started is not the VM's.
+        if (ok && Processes::isQemu(pid) && Processes::terminate(pid)) {
+            ended = true;
+            continue;
+        }
+        WriteVMFileValue(file, General, QStringLiteral("Status"), QStringLiteral("Stopped"));
+        WriteVMFileValue(file, General, QStringLiteral("StatusID"), QString());
+        WriteVMFileValue(file, General, QStringLiteral("PanelID"), QString());
+    }
+    return ended;
+}
+
+bool TMain::VMNameExists(const QString& name)
+{
+    return ::VMNameExists(VMStoreDB, name);
+}
+
+void TMain::ShowStoresWindow()
+{
+    m_storesWindow->refill();
+    Interaction::current().execDialog(*m_storesWindow);
+}
+
+void TMain::TVChange(QTreeWidgetItem* current, QTreeWidgetItem* previous)
+{
+    leaveNode(previous);
+    enterNode(current);
+}
+
+void TMain::leaveNode(QTreeWidgetItem* node)
+{
+    if (!m_startingUp && isVMNode(node))
+        WriteVMFileValue(node->data(0, DatumRole).toString(), General, QStringLiteral("TabIndex"),
+                         QString::number(m_vmPages->currentIndex()));
+    m_lastTabIndex = m_vmPages->currentIndex();
+}
+
+void TMain::enterNode(QTreeWidgetItem* node)
+{
+    if (!isVMNode(node)) {
+        m_vmPages->hide();
+        return;
+    }
+    ShowSettings();
+    ShowPanel(ReadVMValue(General, QStringLiteral("PanelID")));
+    const bool running = ReadVMValue(General, QStringLiteral("Status")) == Running;
+    if (ReadVMValue(QStringLiteral("Hardware"), QStringLiteral("OutputID")) ==
+            QStringLiteral("0") &&
+        running &&
+        m_versions.VersionFlag(ReadVMValue(General, QStringLiteral("Qemu Version ID")),
+                               QStringLiteral("CONSOLE")))
+        AttachMonitor();
+    else if (m_monitorConnected)
+        MonitorDisconnect();
+    m_vmPages->setTabText(ConsoleTab,
+                          running ? QStringLiteral("Console (Press Ctrl-Alt to unlock mouse)")
+                                  : QStringLiteral("Console"));
+    int tab = m_lastTabIndex;
+    if (m_settings.rememberTabs) {
+        const QString stored = ReadVMValue(General, QStringLiteral("TabIndex"));
+        bool ok = false;
+        tab = stored.isEmpty() ? 0 : stored.trimmed().toInt(&ok);
+        if (!stored.isEmpty() && !ok)
+            tab = 0;
+    }
+    if (tab >= 0 && tab < m_vmPages->count() && m_vmPages->isTabVisible(tab))
+        m_vmPages->setCurrentIndex(tab);
+}
+
+void TMain::VMPagesChange(int index)
+{
+    if (index == MonitorTab && m_monitorConnected)
+        SendMonitorCommand(QStringLiteral("\r\n"));
+}
+
+// Display panels and the monitor.
+
+QWidget* TMain::panel(int number) const
+{
+    return number >= 1 && number <= PanelCount ? m_panels.at(number - 1) : nullptr;
+}
+
+void TMain::ShowPanel(const QString& panelId)
+{
+    bool ok = false;
+    const int number = panelId.trimmed().toInt(&ok);
+    for (int i = 1; i <= PanelCount; ++i)
+        m_panels.at(i - 1)->setVisible(ok && i == number);
+    CentreDisplayPanel();
+}
+
+void TMain::CentreDisplayPanel()
+{
+    const auto visible = std::find_if(m_panels.cbegin(), m_panels.cend(),
+                                      [](const QWidget* p) { return !p->isHidden(); });
+    if (visible == m_panels.cend())
+        return;
+    QWidget* displayPanel = *visible;
+    const QSize area = m_consoleArea->viewport()->size();
+    displayPanel->move(CentredPanelPosition(area, displayPanel->size()));
+    m_consoleCanvas->setMinimumSize(displayPanel->size());
+    m_consoleArea->horizontalScrollBar()->setValue(0);
+}
+
+void TMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    CentreDisplayPanel();
+}
+
+bool TMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize &&
+        (watched == m_consoleArea->viewport() || m_panels.contains(watched)))
+        CentreDisplayPanel();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMain::AttachMonitor()
+{
+    if (!(m_vmPages->isTabVisible(MonitorTab) || isVMNode(TV->currentItem())))
+        return;
+    if (ReadVMValue(QStringLiteral("Hardware"), QStringLiteral("OutputID")) !=
+            QStringLiteral("0") ||
+        ReadVMValue(General, QStringLiteral("Status")) != Running)
+        return;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    static_cast<QPlainTextEdit*>(m_terminal)->clear();
+    if (m_monitorConnected)
+        MonitorDisconnect();
+    m_attachedMonitorVM = selectedVMName();
+    const QString port = ReadVMValue(General, QStringLiteral("PortID"));
+    if (!port.isEmpty())
+        MonitorConnect(port.trimmed().toInt());
+    QGuiApplication::restoreOverrideCursor();
+}
+
+void TMain::setMonitorConnected(bool connected)
+{
+    m_monitorConnected = connected;
+    m_vmControlMenu->setEnabled(connected);
+    m_consoleToolBar->setVisible(connected);
+    m_consoleToolBar->setEnabled(connected);
+}
+
+void TMain::appendLog(const QString& line)
+{
+    m_logView->appendPlainText(line);
+}
+
+bool TMain::MonitorConnect(int port)
+{
+    // The telnet client arrives with the monitor; until then only the port is remembered.
+    m_monitorPort = port;
+    return false;
+}
+
+void TMain::MonitorDisconnect()
+{
+    setMonitorConnected(false);
+}
+
+void TMain::SendMonitorCommand(const QString&) {}
+
+// Commands of other windows.
+
 void TMain::OpenUserManual()
 {
     // A missing manual or viewer is not reported.
@@ -270,30 +722,32 @@ void TMain::ShowAbout()
     Interaction::current().execDialog(*m_about);
 }
 
-// The steps below belong to the VM library, the launcher and the services; each does the least
-// its caller needs until that subsystem is in place.
+void TMain::BrowseMediaFolderClick()
+{
+    Shell::open(ProgramFolder::file(QStringLiteral("\\Media")));
+}
 
-void TMain::ResetEmbeddedSessions() {}
+// The steps below belong to subsystems that are not in place yet; each does the least its
+// caller needs until then.
 
-void TMain::LoadStoreLists(bool) {}
-
-void TMain::BuildVMTree() {}
-
-void TMain::SelectFirstVM() {}
+void TMain::ShowSettings()
+{
+    m_vmPages->show();
+}
 
 bool TMain::CheckPanelSessions()
 {
     return false;
 }
 
-bool TMain::TerminateEmbeddedSessions()
-{
-    return false;
-}
-
 void TMain::SweepProcesses() {}
 
-void TMain::UpdateKqemuMenu() {}
+void TMain::UpdateKqemuMenu()
+{
+    const bool installed = KqemuServiceState() != 0;
+    m_installKqemu->setEnabled(!installed);
+    m_uninstallKqemu->setEnabled(installed);
+}
 
 void TMain::StartUpdateCheck(const QString&) {}
 
@@ -302,3 +756,25 @@ bool TMain::ShowFirstRunWizard()
     ++m_firstRunWizardShows;
     return false;
 }
+
+void TMain::CreateNewVirtualDiskClick() {}
+void TMain::NewVMClick() {}
+void TMain::DeleteVMClick() {}
+void TMain::PlayClick() {}
+void TMain::StopClick() {}
+void TMain::AddNewNetworkCard1Click() {}
+void TMain::AddNewSerialPort1Click() {}
+void TMain::AddNewParallelPort1Click() {}
+void TMain::DeleteSelectedNetworkCard1Click() {}
+void TMain::DeleteSelectedSerialPort1Click() {}
+void TMain::DeleteSelectedParallelPort1Click() {}
+void TMain::VMControlClick(const QString&) {}
+void TMain::InstallKqemuClick() {}
+void TMain::UninstallKqemuClick() {}
+void TMain::ShowLastLaunchCommand1Click() {}
+void TMain::ConfigureOperatingSystemsClick() {}
+void TMain::ConfigureTapClick() {}
+void TMain::OpenMediaWizard() {}
+void TMain::QemuVersionManagementClick() {}
+void TMain::ShowOptions() {}
+void TMain::CheckForUpdates2Click() {}

@@ -1,28 +1,60 @@
 #pragma once
 
-#include "app/ui/ImageLibrary.h"
+#include "library/VMStores.h"
 #include "model/Settings.h"
 #include "model/TableHandle.h"
+#include "model/VMContext.h"
+#include "platform/ui/ImageLibrary.h"
+#include "versions/VersionRegistry.h"
 
 #include <QFont>
 #include <QMainWindow>
 
 class AboutDialog;
+class QAction;
 class QLabel;
 class QMenu;
+class QPlainTextEdit;
+class QScrollArea;
+class QSplitter;
 class QSystemTrayIcon;
+class QTabWidget;
 class QTimer;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class VMStoresWindow;
 
 // The main window: owns the VM tree, the settings lists, the display panels, the tables' handles
 // and the timers, and carries out start-up and shutdown.
-class TMain final : public QMainWindow
+class TMain final : public QMainWindow, public VMContext
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMain)
 
 public:
+    static constexpr int PanelCount = 20;
+    // Positions of the VM page's tabs, as "TabIndex" stores them.
+    enum Tab
+    {
+        HardwareTab,
+        DrivesTab,
+        AdvancedTab,
+        ConsoleTab,
+        MonitorTab
+    };
+
     explicit TMain(QWidget* parent = nullptr);
     ~TMain() override;
+
+    // The seven handles on the tables, pointed at the program folder.
+    TableHandle OpSysDB;
+    TableHandle ProcessDB;
+    TableHandle ScanProcDB;
+    TableHandle VMStoreDB;
+    TableHandle VLookupDB;
+    TableHandle VRVersDB;
+    TableHandle VerLookupDB;
 
     // The start-up sequence; afterWizard re-reads the settings after the first-run wizard and
     // skips the pictures, the tables, the session reset and the update check.
@@ -34,39 +66,99 @@ public:
     // Closing, as "&Exit Vimor" and "Quit Vimor" do it.
     void ExitClick();
 
+    // The selected VM's definition file (the selected tree node's datum); empty when none.
+    QString selectedVM() const override;
+    // The selected VM's name (its tree caption); empty when none.
+    QString selectedVMName() const override;
+    // A key of the selected VM's file; empty when no VM is selected or the key is missing.
+    QString ReadVMValue(const QString& section, const QString& key) const override;
+    // Writes a key to the file at path, or to the selected VM's file when path is empty. A write
+    // that fails is reported to the user and returns false.
+    bool WriteVMValue(const QString& path, const QString& section, const QString& key,
+                      const QString& value) override;
+
+    // The VM library.
+    StoreLists& storeLists() { return m_storeLists; }
+    VersionRegistry& versions() override { return m_versions; }
+    TableHandle& table(Table which) override;
+    QWidget* dialogParent() override { return this; }
+    void LoadStoreLists(bool create);
+    void BuildVMTree();
+    void SelectFirstVM();
+    // Selects the VM node of the given definition file; false when the tree has none.
+    bool selectVM(const QString& vmFile);
+    // Gives the VM nodes of that name the running or the VM picture.
+    void SetNodeState(const QString& vmName, bool running);
+    void SetNodeStateStopped(const QString& vmFile);
+    void ResetEmbeddedSessions();
+    bool TerminateEmbeddedSessions();
+    bool VMNameExists(const QString& name);
+    void ShowStoresWindow();
+
+    // Display panels and the monitor.
+    QWidget* panel(int number) const; // P1 to P20, number from 1
+    void ShowPanel(const QString& panelId);
+    void CentreDisplayPanel();
+    void AttachMonitor();
+    bool monitorConnected() const { return m_monitorConnected; }
+    void setMonitorConnected(bool connected);
+    QString attachedMonitorVM() const { return m_attachedMonitorVM; }
+    int monitorPort() const { return m_monitorPort; }
+    void appendLog(const QString& line);
+
     // Run-time state other windows read.
     bool startingUp() const { return m_startingUp; }
     void setStartingUp(bool on) { m_startingUp = on; }
-    const StartSettings& startSettings() const { return m_settings; }
+    const StartSettings& startSettings() const override { return m_settings; }
     StartSettings& startSettings() { return m_settings; }
-    const ImageLibrary& images() const { return m_images; }
+    const ImageLibrary& images() const override { return m_images; }
     QString statusPanel(int index) const;
     void setStatusPanel(int index, const QString& text);
     QFont terminalFont() const { return m_terminalFont; }
     bool sysTimerActive() const;
     int firstRunWizardShows() const { return m_firstRunWizardShows; }
     bool trayIconVisible() const;
-
-    // The seven handles on the tables, pointed at the program folder.
-    TableHandle OpSysDB;
-    TableHandle ProcessDB;
-    TableHandle ScanProcDB;
-    TableHandle VMStoreDB;
-    TableHandle VLookupDB;
-    TableHandle VRVersDB;
-    TableHandle VerLookupDB;
+    QTreeWidget* tree() const { return TV; }
+    QTabWidget* vmPages() const { return m_vmPages; }
+    int lastTabIndex() const { return m_lastTabIndex; }
+    QMenu* hardwareMenu() const { return m_hardwareMenu; }
+    QMenu* vmControlMenu() const { return m_vmControlMenu; }
+    QToolBar* consoleToolBar() const { return m_consoleToolBar; }
 
     // Steps carried out by the subsystems they belong to.
-    void ResetEmbeddedSessions();
-    void LoadStoreLists(bool create);
-    void BuildVMTree();
-    void SelectFirstVM();
+    void ShowSettings() override;
     bool CheckPanelSessions();
-    bool TerminateEmbeddedSessions();
     void SweepProcesses();
     void UpdateKqemuMenu();
     void StartUpdateCheck(const QString& url);
     bool ShowFirstRunWizard();
+    void MonitorDisconnect();
+    bool MonitorConnect(int port);
+    void SendMonitorCommand(const QString& command);
+
+    // Menu and toolbar commands.
+    void CreateNewVirtualDiskClick();
+    void NewVMClick();
+    void DeleteVMClick();
+    void PlayClick();
+    void StopClick();
+    void AddNewNetworkCard1Click();
+    void AddNewSerialPort1Click();
+    void AddNewParallelPort1Click();
+    void DeleteSelectedNetworkCard1Click();
+    void DeleteSelectedSerialPort1Click();
+    void DeleteSelectedParallelPort1Click();
+    void VMControlClick(const QString& command);
+    void InstallKqemuClick();
+    void UninstallKqemuClick();
+    void ShowLastLaunchCommand1Click();
+    void ConfigureOperatingSystemsClick();
+    void ConfigureTapClick();
+    void OpenMediaWizard();
+    void QemuVersionManagementClick();
+    void BrowseMediaFolderClick();
+    void ShowOptions();
+    void CheckForUpdates2Click();
 
 signals:
     // The user closed the window and confirmed it: the program ends.
@@ -76,24 +168,63 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createMenus();
+    void createToolBar();
+    void createPages();
     void createStatusBar();
     void createTray();
+    // Gives the toolbars and tabs their pictures once the image library is loaded.
+    void applyPictures();
     void openTables();
     void SysTimerTimer();
     void FormDestroy();
+    void TVChange(QTreeWidgetItem* current, QTreeWidgetItem* previous);
+    void leaveNode(QTreeWidgetItem* node);
+    void enterNode(QTreeWidgetItem* node);
+    void VMPagesChange(int index);
+    bool isVMNode(const QTreeWidgetItem* node) const;
+    QIcon vmIcon(bool running) const;
 
     StartSettings m_settings;
     ImageLibrary m_images;
+    StoreLists m_storeLists;
+    VersionRegistry m_versions;
     QFont m_terminalFont;
     bool m_startingUp = true;
     bool m_destroyed = false;
+    bool m_monitorConnected = false;
+    int m_monitorPort = 0;
+    QString m_attachedMonitorVM;
+    int m_lastTabIndex = 0;
     int m_firstRunWizardShows = 0;
+
+    QTreeWidget* TV = nullptr;
+    QTreeWidgetItem* m_root = nullptr;
+    QTabWidget* m_pages = nullptr;
+    QTabWidget* m_vmPages = nullptr;
+    QSplitter* m_splitter = nullptr;
+    QTreeWidget* HLV = nullptr;
+    QTreeWidget* DLV = nullptr;
+    QTreeWidget* ALV = nullptr;
+    QPlainTextEdit* m_logView = nullptr;
+    QScrollArea* m_consoleArea = nullptr;
+    QWidget* m_consoleCanvas = nullptr;
+    QList<QWidget*> m_panels;
+    QWidget* m_terminal = nullptr;
+    QToolBar* m_mainToolBar = nullptr;
+    QToolBar* m_consoleToolBar = nullptr;
+    QMenu* m_hardwareMenu = nullptr;
+    QMenu* m_vmControlMenu = nullptr;
+    QAction* m_installKqemu = nullptr;
+    QAction* m_uninstallKqemu = nullptr;
     QList<QLabel*> m_statusPanels;
     QTimer* m_sysTimer = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     QMenu* m_trayMenu = nullptr;
     AboutDialog* m_about = nullptr;
+    VMStoresWindow* m_storesWindow = nullptr;
 };

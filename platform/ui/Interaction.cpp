@@ -199,7 +199,7 @@ std::optional<ScriptedInteraction::Step> ScriptedInteraction::takeStep(Step::Kin
 Interaction::Answer ScriptedInteraction::message(QWidget*, MessageKind kind, const QString& text,
                                                  const QString& title)
 {
-    m_shown.append({kindName(kind), title.isEmpty() ? defaultTitle(kind) : title, text});
+    m_shown.append({kindName(kind), title.isEmpty() ? defaultTitle(kind) : title, text, {}});
     const auto step = takeStep(Step::Kind::Message, text);
     if (step)
         return step->answer;
@@ -207,38 +207,38 @@ Interaction::Answer ScriptedInteraction::message(QWidget*, MessageKind kind, con
 }
 
 std::optional<QString> ScriptedInteraction::takeValue(const QString& kind, const QString& title,
-                                                      const QString& text)
+                                                      const QString& text, const QString& preset)
 {
-    m_shown.append({kind, title, text});
+    m_shown.append({kind, title, text, preset});
     const auto step = takeStep(Step::Kind::Text, title);
     return step ? step->value : std::nullopt;
 }
 
 std::optional<QString> ScriptedInteraction::openFileName(QWidget*, const FileRequest& request)
 {
-    return takeValue(QStringLiteral("open"), request.title, request.folder);
+    return takeValue(QStringLiteral("open"), request.title, request.folder, request.fileName);
 }
 
 std::optional<QString> ScriptedInteraction::saveFileName(QWidget*, const FileRequest& request)
 {
-    return takeValue(QStringLiteral("save"), request.title, request.folder);
+    return takeValue(QStringLiteral("save"), request.title, request.folder, request.fileName);
 }
 
 std::optional<QString> ScriptedInteraction::folder(QWidget*, const QString& title,
                                                    const QString& startFolder)
 {
-    return takeValue(QStringLiteral("folder"), title, startFolder);
+    return takeValue(QStringLiteral("folder"), title, startFolder, {});
 }
 
 std::optional<QString> ScriptedInteraction::text(QWidget*, const QString& title,
-                                                 const QString& prompt, const QString&)
+                                                 const QString& prompt, const QString& preset)
 {
-    return takeValue(QStringLiteral("text"), title, prompt);
+    return takeValue(QStringLiteral("text"), title, prompt, preset);
 }
 
 int ScriptedInteraction::execDialog(QDialog& dialog)
 {
-    m_shown.append({QStringLiteral("dialog"), dialog.windowTitle(), dialog.windowTitle()});
+    m_shown.append({QStringLiteral("dialog"), dialog.windowTitle(), dialog.windowTitle(), {}});
     const auto step = takeStep(Step::Kind::Dialog, dialog.windowTitle());
     if (step && step->dialog)
         return step->dialog(dialog);

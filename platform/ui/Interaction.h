@@ -93,7 +93,8 @@ public:
         QString kind; // "error", "warning", "information", "confirmation", "open", "save",
                       // "folder", "text", "dialog"
         QString title;
-        QString text; // message text, text-box prompt, chooser start folder or dialog title
+        QString text;   // message text, text-box prompt, chooser start folder or dialog title
+        QString preset; // the text box's preset, the chooser's preset file name
     };
 
     // Scripted answers, consumed in order by whichever interaction comes next.
@@ -131,8 +132,8 @@ private:
         std::function<int(QDialog&)> dialog;
     };
     std::optional<Step> takeStep(Step::Kind kind, const QString& what);
-    std::optional<QString> takeValue(const QString& kind, const QString& title,
-                                     const QString& text);
+    std::optional<QString> takeValue(const QString& kind, const QString& title, const QString& text,
+                                     const QString& preset);
 
     QList<Step> m_steps;
     QList<Shown> m_shown;

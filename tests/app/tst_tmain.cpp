@@ -1,8 +1,9 @@
 #include "app/ui/ConsoleFont.h"
-#include "app/ui/ImageLibrary.h"
 #include "app/ui/TMain.h"
 #include "model/ProgramFolder.h"
 #include "model/Settings.h"
+#include "model/VMFile.h"
+#include "platform/ui/ImageLibrary.h"
 #include "platform/ui/Interaction.h"
 #include "support/TempProgramFolder.h"
 
@@ -313,6 +314,31 @@ private slots:
         window.ShowAbout();
         QCOMPARE(shownTitle, QStringLiteral("About"));
         QCOMPARE(m_script->pendingAnswers(), 0);
+    }
+
+    void failedWriteIsReported()
+    {
+        TempProgramFolder folder;
+        TMain window;
+        const QString vm = folder.file(QStringLiteral("VMs/a.vm2"));
+        QVERIFY(window.WriteVMValue(vm, QStringLiteral("Hardware"), QStringLiteral("RAM"),
+                                    QStringLiteral("256")));
+        QCOMPARE(ReadVMFileValue(vm, QStringLiteral("hardware"), QStringLiteral("ram")),
+                 QStringLiteral("256"));
+        QVERIFY(m_script->shown().isEmpty());
+
+        const QString nowhere = folder.file(QStringLiteral("no such folder/b.vm2"));
+        QVERIFY(!window.WriteVMValue(nowhere, QStringLiteral("Hardware"), QStringLiteral("RAM"),
+                                     QStringLiteral("256")));
+        QCOMPARE(m_script->shown().size(), 1);
+        QCOMPARE(m_script->shown().at(0).kind, QStringLiteral("error"));
+        QVERIFY(m_script->shown().at(0).text.startsWith(
+            QStringLiteral("Cannot save the setting \"RAM\" to ")));
+        // No VM selected: nothing to read, nothing written.
+        QCOMPARE(window.ReadVMValue(QStringLiteral("General"), QStringLiteral("Status")),
+                 QString());
+        QVERIFY(!window.WriteVMValue({}, QStringLiteral("General"), QStringLiteral("Status"),
+                                     QStringLiteral("Running")));
     }
 
 private:

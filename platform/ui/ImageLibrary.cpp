@@ -1,4 +1,4 @@
-#include "app/ui/ImageLibrary.h"
+#include "platform/ui/ImageLibrary.h"
 
 #include "platform/ui/Interaction.h"
 

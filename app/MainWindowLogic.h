@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+#include <QString>
+
+// Where the visible display panel goes in the console area: centred on each axis where it is
+// smaller than the area, else at 0.
+QPoint CentredPanelPosition(const QSize& area, const QSize& panel);
+
+// The order of the VM tree: the desktop's locale-aware comparison, case only breaking ties.
+int CompareVMNames(const QString& a, const QString& b);
