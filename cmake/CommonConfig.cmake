@@ -18,6 +18,15 @@ target_compile_definitions(vimor_common INTERFACE
 # vimor_add_library(NAME SOURCES... LINKS ...): one static library of a subsystem folder.
 function(vimor_add_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+    set(compiled ${ARG_SOURCES})
+    list(FILTER compiled INCLUDE REGEX "\\.cpp$")
+    if(NOT compiled)
+        # A subsystem with nothing built yet still gives its users its headers and links.
+        add_library(${name} INTERFACE ${ARG_SOURCES})
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} INTERFACE vimor_common ${ARG_LINKS})
+        return()
+    endif()
     add_library(${name} STATIC ${ARG_SOURCES})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC vimor_common ${ARG_LINKS})

@@ -1,0 +1,5 @@
+#include "devices/CardModels.h"
+
+#include "model/VMContext.h"
+
+void ResetCardModels(VMContext&) {}
