@@ -23,10 +23,7 @@ bool layOut(const QString& folder, int stores, int perStore)
 {
     using namespace TableSchemas;
     const QString at = folder + QLatin1Char('/');
-    if (!CreateTable(at + VMStoreTable, vmStoreFields()) ||
-        !CreateTable(at + VersionTable, versionFields()) ||
-        !CreateTable(at + OpSysTable, opSysFields()) ||
-        !CreateTable(at + ProcessTable, processFields()))
+    if (!createProgramTables(folder))
         return false;
     TableHandle table;
     table.setFolder(folder);

@@ -34,4 +34,13 @@ QList<TableField> processFields()
     return {{QStringLiteral("PROCESSID"), 100}, {QStringLiteral("VM"), 254}};
 }
 
+bool createProgramTables(const QString& folder, QString* error)
+{
+    const QString at = folder + QLatin1Char('/');
+    return CreateTable(at + VMStoreTable, vmStoreFields(), error) &&
+           CreateTable(at + VersionTable, versionFields(), error) &&
+           CreateTable(at + OpSysTable, opSysFields(), error) &&
+           CreateTable(at + ProcessTable, processFields(), error);
+}
+
 } // namespace TableSchemas

@@ -18,4 +18,7 @@ QList<TableField> versionFields();
 QList<TableField> opSysFields();
 QList<TableField> processFields();
 
+// Creates the four tables, empty, in the folder.
+bool createProgramTables(const QString& folder, QString* error = nullptr);
+
 } // namespace TableSchemas

@@ -30,10 +30,7 @@ bool layOut(const QString& folder)
 {
     using namespace TableSchemas;
     const QString at = folder + QLatin1Char('/');
-    if (!CreateTable(at + VMStoreTable, vmStoreFields()) ||
-        !CreateTable(at + VersionTable, versionFields()) ||
-        !CreateTable(at + OpSysTable, opSysFields()) ||
-        !CreateTable(at + ProcessTable, processFields()))
+    if (!createProgramTables(folder))
         return false;
     TableHandle stores;
     stores.setFolder(folder);

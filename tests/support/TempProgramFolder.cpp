@@ -14,11 +14,7 @@ TempProgramFolder::TempProgramFolder(Content content)
         return;
     ProgramFolder::setPath(m_dir.path());
     using namespace TableSchemas;
-    const bool tables = CreateTable(file(VMStoreTable), vmStoreFields()) &&
-                        CreateTable(file(VersionTable), versionFields()) &&
-                        CreateTable(file(OpSysTable), opSysFields()) &&
-                        CreateTable(file(ProcessTable), processFields());
-    if (!tables)
+    if (!createProgramTables(m_dir.path()))
         return;
     QDir(m_dir.path()).mkpath(QStringLiteral("VMs"));
     if (content == DefaultStore) {
