@@ -25,6 +25,14 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
         file.cancelWriting();
         return false;
     }
+    // A small file may still sit in the write buffer, and commit() does not notice when writing
+    // it out fails (a full disk): flush first and check.
+    if (!file.flush()) {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
     // commit() flushes the new file to disk before renaming it over the old one.
     if (!file.commit()) {
         if (error)

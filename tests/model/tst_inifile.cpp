@@ -528,6 +528,8 @@ void TestIniFile::failedWriteKeepsOldFile_data()
     QTest::newRow("unreadable file") << u"unreadable file"_s;
     // The file size limit fails the write part way through, as a full disk would.
     QTest::newRow("write cut short") << u"size limit"_s;
+    // A file smaller than the write buffer reaches the disk only when it is flushed.
+    QTest::newRow("small file cut short") << u"small size limit"_s;
 }
 
 void TestIniFile::failedWriteKeepsOldFile()
@@ -563,10 +565,12 @@ void TestIniFile::failedWriteKeepsOldFile()
         rlimit saved{};
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
         rlimit limited = saved;
-        limited.rlim_cur = 4096;
+        const bool small = cause == u"small size limit"_s;
+        limited.rlim_cur = small ? 64 : 4096;
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
-        written = IniFile(path).write(u"General"_s, u"Status"_s, bigValue, &error);
+        written =
+            IniFile(path).write(u"General"_s, u"Status"_s, small ? u"Running"_s : bigValue, &error);
         ::setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
     }
