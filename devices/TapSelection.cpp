@@ -1,0 +1,8 @@
+#include "devices/TapSelection.h"
+
+#include "model/VMContext.h"
+
+std::optional<QString> SelectTapAdapter(VMContext&)
+{
+    return std::nullopt;
+}
