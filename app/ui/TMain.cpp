@@ -3,7 +3,9 @@
 #include "app/MainWindowLogic.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/ConsoleFont.h"
+#include "devices/ui/PortCommands.h"
 #include "launch/Kqemu.h"
+#include "library/ui/OperatingSystemsWindow.h"
 #include "library/ui/VMStoresWindow.h"
 #include "model/ProgramFolder.h"
 #include "model/TableSchemas.h"
@@ -11,7 +13,12 @@
 #include "platform/Processes.h"
 #include "platform/Shell.h"
 #include "platform/ui/Interaction.h"
+#include "settings/SettingsView.h"
+#include "settings/ui/AdvancedEditors.h"
+#include "settings/ui/HardwareEditors.h"
+#include "settings/ui/SettingsLists.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -77,6 +84,10 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent), m_versions(VRVersDB, VerLoo
     connect(m_sysTimer, &QTimer::timeout, this, &TMain::SysTimerTimer);
     m_about = new AboutDialog(this);
     m_storesWindow = new VMStoresWindow(VMStoreDB, m_storeLists, this);
+    m_operatingSystems = new OperatingSystemsWindow(OpSysDB, this);
+    m_hardwareEditors = new HardwareEditors(*this, this);
+    m_hardwareEditors->configureVersions = [this] { QemuVersionManagementClick(); };
+    m_advancedEditors = new AdvancedEditors(*this, this);
     createTray();
     setMonitorConnected(false);
 
@@ -138,6 +149,9 @@ void TMain::createPages()
 
     DLV = newSettingsList(QStringLiteral("Drive"), m_vmPages);
     ALV = newSettingsList(QStringLiteral("Advanced"), m_vmPages);
+    connect(HLV, &QTreeWidget::itemDoubleClicked, this, &TMain::HLVDblClick);
+    connect(DLV, &QTreeWidget::itemDoubleClicked, this, &TMain::DLVDblClick);
+    connect(ALV, &QTreeWidget::itemDoubleClicked, this, &TMain::ALVDblClick);
 
     auto* consolePage = new QWidget(m_vmPages);
     auto* consoleLayout = new QVBoxLayout(consolePage);
@@ -618,6 +632,110 @@ void TMain::VMPagesChange(int index)
         SendMonitorCommand(QStringLiteral("\r\n"));
 }
 
+// The settings lists.
+
+void TMain::ShowSettings()
+{
+    m_vmPages->show();
+    if (selectedVM().isEmpty())
+        return;
+    FillSettingsLists(BuildSettingsView(*this), HLV, DLV, ALV, m_vmPages, ConsoleTab, MonitorTab,
+                      m_images.mi);
+}
+
+namespace {
+
+// The icon number and number of a list's selected row; icon -1 when no row is selected.
+std::pair<int, QString> selectedRow(const QTreeWidget* list)
+{
+    const QTreeWidgetItem* row = list->currentItem();
+    if (!row || !row->isSelected())
+        return {-1, QString()};
+    return {row->data(0, IconRole).toInt(), row->data(0, NumberRole).toString()};
+}
+
+} // namespace
+
+std::pair<int, QString> TMain::selectedHardwareRow() const
+{
+    // The delete commands act on the hardware list only while it has the keyboard focus.
+    if (QApplication::focusWidget() != HLV)
+        return {-1, QString()};
+    return selectedRow(HLV);
+}
+
+void TMain::HLVDblClick()
+{
+    const auto [icon, number] = selectedRow(HLV);
+    if (icon < 0)
+        return;
+    switch (icon) {
+    case 57:
+        EditNetworkCard(*this, number);
+        break;
+    case 63:
+        ShowUsbDevices();
+        ShowSettings();
+        break;
+    default:
+        m_hardwareEditors->edit(icon, number);
+        break;
+    }
+}
+
+void TMain::DLVDblClick() {}
+
+void TMain::ALVDblClick()
+{
+    const int icon = selectedRow(ALV).first;
+    if (icon >= 0)
+        m_advancedEditors->edit(icon);
+}
+
+void TMain::AddNewNetworkCard1Click()
+{
+    ::AddNewNetworkCard1Click(*this);
+}
+
+void TMain::AddNewSerialPort1Click()
+{
+    ::AddNewSerialPort1Click(*this);
+}
+
+void TMain::AddNewParallelPort1Click()
+{
+    ::AddNewParallelPort1Click(*this);
+}
+
+void TMain::DeleteSelectedNetworkCard1Click()
+{
+    const auto [icon, number] = selectedHardwareRow();
+    ::DeleteSelectedNetworkCard1Click(*this, icon, number);
+}
+
+void TMain::DeleteSelectedSerialPort1Click()
+{
+    const auto [icon, number] = selectedHardwareRow();
+    ::DeleteSelectedSerialPort1Click(*this, icon, number);
+}
+
+void TMain::DeleteSelectedParallelPort1Click()
+{
+    const auto [icon, number] = selectedHardwareRow();
+    ::DeleteSelectedParallelPort1Click(*this, icon, number);
+}
+
+void TMain::ShowLastLaunchCommand1Click()
+{
+    m_advancedEditors->ShowLastLaunchCommand1Click();
+}
+
+void TMain::ConfigureOperatingSystemsClick()
+{
+    m_operatingSystems->refill();
+    Interaction::current().execDialog(*m_operatingSystems);
+}
+
 // Display panels and the monitor.
 
 QWidget* TMain::panel(int number) const
@@ -730,10 +848,7 @@ void TMain::BrowseMediaFolderClick()
 // The steps below belong to subsystems that are not in place yet; each does the least its
 // caller needs until then.
 
-void TMain::ShowSettings()
-{
-    m_vmPages->show();
-}
+void TMain::ShowUsbDevices() {}
 
 bool TMain::CheckPanelSessions()
 {
@@ -762,17 +877,9 @@ void TMain::NewVMClick() {}
 void TMain::DeleteVMClick() {}
 void TMain::PlayClick() {}
 void TMain::StopClick() {}
-void TMain::AddNewNetworkCard1Click() {}
-void TMain::AddNewSerialPort1Click() {}
-void TMain::AddNewParallelPort1Click() {}
-void TMain::DeleteSelectedNetworkCard1Click() {}
-void TMain::DeleteSelectedSerialPort1Click() {}
-void TMain::DeleteSelectedParallelPort1Click() {}
 void TMain::VMControlClick(const QString&) {}
 void TMain::InstallKqemuClick() {}
 void TMain::UninstallKqemuClick() {}
-void TMain::ShowLastLaunchCommand1Click() {}
-void TMain::ConfigureOperatingSystemsClick() {}
 void TMain::ConfigureTapClick() {}
 void TMain::OpenMediaWizard() {}
 void TMain::QemuVersionManagementClick() {}

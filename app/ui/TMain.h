@@ -11,6 +11,9 @@
 #include <QMainWindow>
 
 class AboutDialog;
+class AdvancedEditors;
+class HardwareEditors;
+class OperatingSystemsWindow;
 class QAction;
 class QLabel;
 class QMenu;
@@ -125,8 +128,17 @@ public:
     QMenu* vmControlMenu() const { return m_vmControlMenu; }
     QToolBar* consoleToolBar() const { return m_consoleToolBar; }
 
-    // Steps carried out by the subsystems they belong to.
+    // The settings lists: each double-click opens the editor of the row's icon number.
     void ShowSettings() override;
+    void HLVDblClick();
+    void DLVDblClick();
+    void ALVDblClick();
+    QTreeWidget* hardwareList() const { return HLV; }
+    QTreeWidget* drivesList() const { return DLV; }
+    QTreeWidget* advancedList() const { return ALV; }
+
+    // Steps carried out by the subsystems they belong to.
+    void ShowUsbDevices();
     bool CheckPanelSessions();
     void SweepProcesses();
     void UpdateKqemuMenu();
@@ -187,6 +199,8 @@ private:
     void enterNode(QTreeWidgetItem* node);
     void VMPagesChange(int index);
     bool isVMNode(const QTreeWidgetItem* node) const;
+    // The selected row of the hardware list: its icon number (-1 when none) and number.
+    std::pair<int, QString> selectedHardwareRow() const;
     QIcon vmIcon(bool running) const;
 
     StartSettings m_settings;
@@ -227,4 +241,7 @@ private:
     QMenu* m_trayMenu = nullptr;
     AboutDialog* m_about = nullptr;
     VMStoresWindow* m_storesWindow = nullptr;
+    OperatingSystemsWindow* m_operatingSystems = nullptr;
+    HardwareEditors* m_hardwareEditors = nullptr;
+    AdvancedEditors* m_advancedEditors = nullptr;
 };

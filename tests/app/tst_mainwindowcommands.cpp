@@ -1,0 +1,180 @@
+// The main window routes double-clicks on the settings lists and the menu commands to the right
+// editor and command.
+
+#include "app/ui/TMain.h"
+#include "model/VMFile.h"
+#include "platform/ui/Interaction.h"
+#include "settings/ui/SettingsLists.h"
+#include "support/TempProgramFolder.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace {
+
+QTreeWidgetItem* rowWithIcon(QTreeWidget* list, int icon, const QString& number = {})
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = list->topLevelItem(i);
+        if (row->data(0, IconRole).toInt() == icon &&
+            (number.isEmpty() || row->data(0, NumberRole).toString() == number))
+            return row;
+    }
+    return nullptr;
+}
+
+QString read(const QString& vm, const char* section, const char* key)
+{
+    return ReadVMFileValue(vm, QString::fromUtf8(section), QString::fromUtf8(key));
+}
+
+} // namespace
+
+class TestMainWindowCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        auto script = std::make_unique<ScriptedInteraction>();
+        m_script = script.get();
+        Interaction::install(std::move(script));
+        m_folder = std::make_unique<TempProgramFolder>();
+        m_vm = m_folder->file(QStringLiteral("VMs/box.vm2"));
+        QVERIFY(WriteVMTemplate(m_vm, true));
+        const auto write = [this](const char* section, const char* key, const char* value) {
+            QVERIFY(WriteVMFileValue(m_vm, QString::fromUtf8(section), QString::fromUtf8(key),
+                                     QString::fromUtf8(value)));
+        };
+        write("General", "Arc", "x86");
+        write("Hardware", "CPUArc", "64 Bit");
+        write("Hardware", "MID", "pc");
+        write("Hardware", "RAM", "512");
+        write("Network", "CardCount", "2");
+        for (const char* card : {"Network Card 1", "Network Card 2"}) {
+            write(card, "Lan Card", "Realtek 8139");
+            write(card, "Lan Card ID", "0");
+            write(card, "LID", "rtl8139");
+            write(card, "MAC", "52-54-00-12-34-56");
+        }
+    }
+
+    void cleanup() { m_folder.reset(); }
+
+    void selectingAVMFillsTheLists()
+    {
+        TMain window;
+        QCOMPARE(window.selectedVM(), m_vm);
+        QVERIFY(window.hardwareList()->topLevelItemCount() > 10);
+        QCOMPARE(window.hardwareList()->topLevelItem(0)->text(0),
+                 QStringLiteral("Virtual Machine Name"));
+        QCOMPARE(window.hardwareList()->topLevelItem(0)->text(1), QStringLiteral("box"));
+        QVERIFY(rowWithIcon(window.hardwareList(), 2));
+        QCOMPARE(rowWithIcon(window.hardwareList(), 2)->text(1), QStringLiteral("512 MB"));
+        QVERIFY(rowWithIcon(window.drivesList(), 16));
+        QVERIFY(rowWithIcon(window.advancedList(), 8));
+    }
+
+    void doubleClicksOpenTheRowsEditor_data()
+    {
+        QTest::addColumn<int>("list"); // 0 hardware, 2 advanced
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("memory") << 0 << 2 << QString() << QStringLiteral("Memory");
+        QTest::newRow("CPU") << 0 << 58 << QString() << QStringLiteral("CPU Type");
+        QTest::newRow("network card 2")
+            << 0 << 57 << QStringLiteral("2") << QStringLiteral("Network Card");
+        QTest::newRow("local time") << 2 << 8 << QString() << QStringLiteral("Select");
+    }
+
+    void doubleClicksOpenTheRowsEditor()
+    {
+        QFETCH(int, list);
+        QFETCH(int, icon);
+        QFETCH(QString, number);
+        TMain window;
+        QTreeWidget* widget = list == 0 ? window.hardwareList() : window.advancedList();
+        QTreeWidgetItem* row = rowWithIcon(widget, icon, number);
+        QVERIFY(row);
+        widget->setCurrentItem(row);
+        const QByteArray before = [this] {
+            QFile file(m_vm);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        QString shownTitle;
+        m_script->answerDialog([&shownTitle](QDialog& dialog) {
+            shownTitle = dialog.windowTitle();
+            return int(QDialog::Rejected);
+        });
+        if (list == 0)
+            window.HLVDblClick();
+        else
+            window.ALVDblClick();
+        QTEST(shownTitle, "title");
+        QCOMPARE(m_script->pendingAnswers(), 0);
+        QFile file(m_vm);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before); // cancelled: nothing written
+    }
+
+    void noSelectedRowOpensNothing()
+    {
+        TMain window;
+        window.hardwareList()->clearSelection();
+        window.HLVDblClick();
+        window.ALVDblClick();
+        QVERIFY(m_script->shown().isEmpty());
+    }
+
+    void hardwareMenuCommands()
+    {
+        TMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.AddNewNetworkCard1Click();
+        QCOMPARE(read(m_vm, "Network", "CardCount"), QStringLiteral("3"));
+        QVERIFY(rowWithIcon(window.hardwareList(), 57, QStringLiteral("3")));
+
+        // Deleting acts on the hardware list's selected row, and only while the list has focus.
+        QTreeWidgetItem* card2 = rowWithIcon(window.hardwareList(), 57, QStringLiteral("2"));
+        QVERIFY(card2);
+        window.hardwareList()->setCurrentItem(card2);
+        window.tree()->setFocus();
+        window.DeleteSelectedNetworkCard1Click();
+        QCOMPARE(read(m_vm, "Network", "CardCount"), QStringLiteral("3"));
+
+        card2 = rowWithIcon(window.hardwareList(), 57, QStringLiteral("2"));
+        window.hardwareList()->setCurrentItem(card2);
+        window.hardwareList()->setFocus();
+        QCOMPARE(QApplication::focusWidget(), window.hardwareList());
+        for (int i = 0; i < 3; ++i)
+            m_script->answerMessage(Interaction::Answer::Yes);
+        window.DeleteSelectedNetworkCard1Click();
+        QCOMPARE(read(m_vm, "Network", "CardCount"), QStringLiteral("2"));
+        QVERIFY(!rowWithIcon(window.hardwareList(), 57, QStringLiteral("3")));
+    }
+
+    void operatingSystemsWindow()
+    {
+        TMain window;
+        QString shownTitle;
+        m_script->answerDialog([&shownTitle](QDialog& dialog) {
+            shownTitle = dialog.windowTitle();
+            return int(QDialog::Rejected);
+        });
+        window.ConfigureOperatingSystemsClick();
+        QCOMPARE(shownTitle, QStringLiteral("Operating Systems"));
+    }
+
+private:
+    ScriptedInteraction* m_script = nullptr;
+    std::unique_ptr<TempProgramFolder> m_folder;
+    QString m_vm;
+};
+
+QTEST_MAIN(TestMainWindowCommands)
+#include "tst_mainwindowcommands.moc"
