@@ -42,4 +42,7 @@ public:
     // The window dialogs stand in front of, and the pictures of the lists.
     virtual QWidget* dialogParent() = 0;
     virtual const ImageLibrary& images() const = 0;
+    // The log view of the "Hardware" tab, where the output of the programs run for the VM lands.
+    virtual void ClearLog() {}
+    virtual void AppendLog(const QString& /*line*/) {}
 };

@@ -806,7 +806,12 @@ void TMain::setMonitorConnected(bool connected)
     m_consoleToolBar->setEnabled(connected);
 }
 
-void TMain::appendLog(const QString& line)
+void TMain::ClearLog()
+{
+    m_logView->clear();
+}
+
+void TMain::AppendLog(const QString& line)
 {
     m_logView->appendPlainText(line);
 }

@@ -85,6 +85,8 @@ public:
     VersionRegistry& versions() override { return m_versions; }
     TableHandle& table(Table which) override;
     QWidget* dialogParent() override { return this; }
+    void ClearLog() override;
+    void AppendLog(const QString& line) override;
     void LoadStoreLists(bool create);
     void BuildVMTree();
     void SelectFirstVM();
@@ -107,7 +109,6 @@ public:
     void setMonitorConnected(bool connected);
     QString attachedMonitorVM() const { return m_attachedMonitorVM; }
     int monitorPort() const { return m_monitorPort; }
-    void appendLog(const QString& line);
 
     // Run-time state other windows read.
     bool startingUp() const { return m_startingUp; }

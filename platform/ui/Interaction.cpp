@@ -52,6 +52,21 @@ std::optional<QString> nonEmpty(const QString& value)
 
 } // namespace
 
+QString Interaction::pipeFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts.at(i + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& pattern : patterns)
+            if (pattern == QLatin1String("*.*"))
+                pattern = QStringLiteral("*");
+        entries.append(parts.at(i) + QLatin1String(" (") + patterns.join(QLatin1Char(' ')) +
+                       QLatin1Char(')'));
+    }
+    return entries.join(QLatin1String(";;"));
+}
+
 Interaction& Interaction::current()
 {
     auto& interaction = installed();
@@ -108,22 +123,35 @@ Interaction::Answer DesktopInteraction::message(QWidget* parent, MessageKind kin
     return Answer::Cancel;
 }
 
+namespace {
+
+std::optional<QString> runFileDialog(QWidget* parent, const Interaction::FileRequest& request,
+                                     bool save)
+{
+    QFileDialog dialog(parent, request.title, request.folder, request.filter);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!request.defaultSuffix.isEmpty())
+        dialog.setDefaultSuffix(request.defaultSuffix);
+    if (save && !request.confirmOverwrite)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return nonEmpty(dialog.selectedFiles().constFirst());
+}
+
+} // namespace
+
 std::optional<QString> DesktopInteraction::openFileName(QWidget* parent, const FileRequest& request)
 {
-    QString start = request.folder;
-    if (!request.fileName.isEmpty())
-        start = request.folder.isEmpty() ? request.fileName
-                                         : request.folder + QLatin1Char('/') + request.fileName;
-    return nonEmpty(QFileDialog::getOpenFileName(parent, request.title, start, request.filter));
+    return runFileDialog(parent, request, false);
 }
 
 std::optional<QString> DesktopInteraction::saveFileName(QWidget* parent, const FileRequest& request)
 {
-    QString start = request.folder;
-    if (!request.fileName.isEmpty())
-        start = request.folder.isEmpty() ? request.fileName
-                                         : request.folder + QLatin1Char('/') + request.fileName;
-    return nonEmpty(QFileDialog::getSaveFileName(parent, request.title, start, request.filter));
+    return runFileDialog(parent, request, true);
 }
 
 std::optional<QString> DesktopInteraction::folder(QWidget* parent, const QString& title,
@@ -199,7 +227,7 @@ std::optional<ScriptedInteraction::Step> ScriptedInteraction::takeStep(Step::Kin
 Interaction::Answer ScriptedInteraction::message(QWidget*, MessageKind kind, const QString& text,
                                                  const QString& title)
 {
-    m_shown.append({kindName(kind), title.isEmpty() ? defaultTitle(kind) : title, text, {}});
+    m_shown.append({kindName(kind), title.isEmpty() ? defaultTitle(kind) : title, text, {}, {}});
     const auto step = takeStep(Step::Kind::Message, text);
     if (step)
         return step->answer;
@@ -209,19 +237,23 @@ Interaction::Answer ScriptedInteraction::message(QWidget*, MessageKind kind, con
 std::optional<QString> ScriptedInteraction::takeValue(const QString& kind, const QString& title,
                                                       const QString& text, const QString& preset)
 {
-    m_shown.append({kind, title, text, preset});
+    m_shown.append({kind, title, text, preset, {}});
     const auto step = takeStep(Step::Kind::Text, title);
     return step ? step->value : std::nullopt;
 }
 
 std::optional<QString> ScriptedInteraction::openFileName(QWidget*, const FileRequest& request)
 {
-    return takeValue(QStringLiteral("open"), request.title, request.folder, request.fileName);
+    auto value = takeValue(QStringLiteral("open"), request.title, request.folder, request.fileName);
+    m_shown.last().filter = request.filter;
+    return value;
 }
 
 std::optional<QString> ScriptedInteraction::saveFileName(QWidget*, const FileRequest& request)
 {
-    return takeValue(QStringLiteral("save"), request.title, request.folder, request.fileName);
+    auto value = takeValue(QStringLiteral("save"), request.title, request.folder, request.fileName);
+    m_shown.last().filter = request.filter;
+    return value;
 }
 
 std::optional<QString> ScriptedInteraction::folder(QWidget*, const QString& title,
@@ -238,7 +270,7 @@ std::optional<QString> ScriptedInteraction::text(QWidget*, const QString& title,
 
 int ScriptedInteraction::execDialog(QDialog& dialog)
 {
-    m_shown.append({QStringLiteral("dialog"), dialog.windowTitle(), dialog.windowTitle(), {}});
+    m_shown.append({QStringLiteral("dialog"), dialog.windowTitle(), dialog.windowTitle(), {}, {}});
     const auto step = takeStep(Step::Kind::Dialog, dialog.windowTitle());
     if (step && step->dialog)
         return step->dialog(dialog);

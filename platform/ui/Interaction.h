@@ -35,10 +35,16 @@ public:
     struct FileRequest
     {
         QString title;
-        QString folder;   // starting folder
-        QString fileName; // preset name
-        QString filter;   // "Disk Images (*.img *.iso);;All Files (*)"
+        QString folder;        // starting folder
+        QString fileName;      // preset name
+        QString filter;        // "Disk Images (*.img *.iso);;All Files (*)"; see pipeFilter()
+        QString defaultSuffix; // added to a typed name without one ("img")
+        bool confirmOverwrite = true; // save: ask before replacing an existing file
     };
+
+    // A filter written as alternating descriptions and patterns, "Disk Images|*.qcow;*.raw|All
+    // Files|*.*", in the chooser's own form; "*.*" matches every file.
+    static QString pipeFilter(const QString& filter);
 
     virtual ~Interaction() = default;
 
@@ -95,6 +101,7 @@ public:
         QString title;
         QString text;   // message text, text-box prompt, chooser start folder or dialog title
         QString preset; // the text box's preset, the chooser's preset file name
+        QString filter; // the chooser's filter
     };
 
     // Scripted answers, consumed in order by whichever interaction comes next.

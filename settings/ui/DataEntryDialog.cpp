@@ -84,9 +84,11 @@ void DataEntryDialog::VMClick()
 
 void DataEntryDialog::BrowseClick()
 {
-    const auto file = Interaction::current().openFileName(
-        this, {QStringLiteral("Bios Location"), AdvancedEditing::qemuFolder(), QString(),
-               QStringLiteral("BIOS Files (*.bin);;All Files (*)")});
+    Interaction::FileRequest request;
+    request.title = QStringLiteral("Bios Location");
+    request.folder = AdvancedEditing::qemuFolder();
+    request.filter = QStringLiteral("BIOS Files (*.bin);;All Files (*)");
+    const auto file = Interaction::current().openFileName(this, request);
     if (file)
         m_text->setText(AdvancedEditing::qemuFolderShortForm(*file));
 }

@@ -57,9 +57,11 @@ QString ImagePathDialog::label() const
 void ImagePathDialog::BrowseClick()
 {
     // Kernel images often have no extension, so every file is offered.
-    const auto file = Interaction::current().openFileName(
-        this, {QStringLiteral("Select Image"), AdvancedEditing::qemuFolder(), QString(),
-               QStringLiteral("All Files (*)")});
+    Interaction::FileRequest request;
+    request.title = QStringLiteral("Select Image");
+    request.folder = AdvancedEditing::qemuFolder();
+    request.filter = QStringLiteral("All Files (*)");
+    const auto file = Interaction::current().openFileName(this, request);
     if (!file)
         return;
     m_chosenFile = *file;
