@@ -22,11 +22,20 @@ QString QemuImgCreateArguments(const QString& fullPath, int sizeMB, bool compres
 // a time limit. Returns the exit code; -1 when it could not be started or crashed.
 int RunAndWait(const QString& executable, const QString& arguments);
 
-// Runs the create and reports whether the image exists afterwards (and qemu-img succeeded).
+// Runs the create and reports whether it worked: qemu-img ended normally with exit code 0 and the
+// image can be opened for reading. A file left from before does not count when qemu-img failed.
 bool RunQemuImgCreate(const QString& fullPath, int sizeMB, bool compress, bool encrypt,
                       const QString& formatName);
 
 // basePath + the type's extension, created with qemu-img; compress and encrypt count for Qcow2
-// only. Returns the full path, or empty after the error has been shown.
+// only. Returns the full path, or empty when nothing was created; showing the error is the
+// caller's (DiskCreation::CreateDiskImage does it with the busy cursor).
 QString CreateDiskImage(int typePosition, int sizeMB, bool compress, bool encrypt,
                         const QString& basePath);
+
+// The chosen save path with its file name cut at the file name's first dot; the folder part stays
+// whole ("/d/my.disk.qcow2" -> "/d/my", "/My.Folder/web" unchanged).
+QString DiskBasePath(const QString& chosenPath);
+
+// The text beside the size box: "MB. (" + whole gigabytes (size / 1000) + " GB)".
+QString DiskSizeLabel(int sizeMB);

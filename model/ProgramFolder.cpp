@@ -46,7 +46,9 @@ QString expand(const QString& storedPath)
 
 QString nativeExpanded(const QString& storedPath)
 {
-    return FileSystem::nativePath(expand(storedPath));
+    // Stored paths were written for a desktop whose names ignore case ("{VR}\media" for the Media
+    // folder): find what they name as it is on disk.
+    return FileSystem::matchCase(FileSystem::nativePath(expand(storedPath)));
 }
 
 } // namespace ProgramFolder

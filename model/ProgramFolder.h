@@ -17,7 +17,9 @@ QString file(const QString& storedTail);
 // folder; any other path is returned unchanged. The result keeps the stored separators.
 QString expand(const QString& storedPath);
 
-// expand() turned into a native path, for the places where a path is used.
+// expand() turned into a native path, for the places where a path is used. Folders and files that
+// exist in another case than the stored one are named as they are on disk
+// (FileSystem::matchCase), so "{VR}\media\x.iso" finds "<program folder>/Media/x.iso".
 QString nativeExpanded(const QString& storedPath);
 
 } // namespace ProgramFolder

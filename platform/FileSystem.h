@@ -17,4 +17,10 @@ bool syncFolder(const QString& folder);
 // native path: backslashes become the native separator.
 QString nativePath(const QString& storedPath);
 
+// A native path as it is found on disk: an existing path is returned as it is; otherwise each
+// missing component is looked up without regard to case in its folder (the first match in name
+// order wins), and the components after the first one without a match are kept as given.
+// Stored paths name folders in any case ("{VR}\media" for the Media folder).
+QString matchCase(const QString& nativePath);
+
 } // namespace FileSystem

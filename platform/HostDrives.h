@@ -44,4 +44,8 @@ QString driveLetterDevice(const QString& letterAndColon);
 // their device (empty when the host has no such device); every other value is returned unchanged.
 QString devicePathOf(const QString& value);
 
+// The size in bytes of a device or image file: a block device of the dev root counts its sectors
+// as the sys tree gives them; anything else the size reported at its end. -1 when unreadable.
+qint64 deviceSize(const QString& devicePath);
+
 } // namespace HostDrives

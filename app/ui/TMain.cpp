@@ -5,8 +5,12 @@
 #include "app/ui/ConsoleFont.h"
 #include "devices/ui/PortCommands.h"
 #include "launch/Kqemu.h"
+#include "launch/ui/SnapshotChooser.h"
 #include "library/ui/OperatingSystemsWindow.h"
 #include "library/ui/VMStoresWindow.h"
+#include "media/ui/DiskCreation.h"
+#include "media/ui/DriveEditors.h"
+#include "media/ui/MediaWizard.h"
 #include "model/ProgramFolder.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
@@ -88,6 +92,10 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent), m_versions(VRVersDB, VerLoo
     m_hardwareEditors = new HardwareEditors(*this, this);
     m_hardwareEditors->configureVersions = [this] { QemuVersionManagementClick(); };
     m_advancedEditors = new AdvancedEditors(*this, this);
+    m_diskCreation = new DiskCreation(*this, this);
+    m_mediaWizard = new MediaWizard(this);
+    m_snapshots = new SnapshotChooser(*this, this);
+    m_driveEditors = new DriveEditors(*this, *m_diskCreation, *m_mediaWizard, *m_snapshots, this);
     createTray();
     setMonitorConnected(false);
 
@@ -683,7 +691,12 @@ void TMain::HLVDblClick()
     }
 }
 
-void TMain::DLVDblClick() {}
+void TMain::DLVDblClick()
+{
+    const int icon = selectedRow(DLV).first;
+    if (icon >= 0)
+        m_driveEditors->edit(icon);
+}
 
 void TMain::ALVDblClick()
 {
@@ -877,7 +890,10 @@ bool TMain::ShowFirstRunWizard()
     return false;
 }
 
-void TMain::CreateNewVirtualDiskClick() {}
+void TMain::CreateNewVirtualDiskClick()
+{
+    m_diskCreation->CreateNewVirtualDiskClick();
+}
 void TMain::NewVMClick() {}
 void TMain::DeleteVMClick() {}
 void TMain::PlayClick() {}
@@ -886,7 +902,10 @@ void TMain::VMControlClick(const QString&) {}
 void TMain::InstallKqemuClick() {}
 void TMain::UninstallKqemuClick() {}
 void TMain::ConfigureTapClick() {}
-void TMain::OpenMediaWizard() {}
+void TMain::OpenMediaWizard()
+{
+    m_mediaWizard->OpenMediaWizard();
+}
 void TMain::QemuVersionManagementClick() {}
 void TMain::ShowOptions() {}
 void TMain::CheckForUpdates2Click() {}

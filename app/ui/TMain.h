@@ -12,6 +12,10 @@
 
 class AboutDialog;
 class AdvancedEditors;
+class DiskCreation;
+class DriveEditors;
+class MediaWizard;
+class SnapshotChooser;
 class HardwareEditors;
 class OperatingSystemsWindow;
 class QAction;
@@ -245,4 +249,8 @@ private:
     OperatingSystemsWindow* m_operatingSystems = nullptr;
     HardwareEditors* m_hardwareEditors = nullptr;
     AdvancedEditors* m_advancedEditors = nullptr;
+    DiskCreation* m_diskCreation = nullptr;
+    MediaWizard* m_mediaWizard = nullptr;
+    SnapshotChooser* m_snapshots = nullptr;
+    DriveEditors* m_driveEditors = nullptr;
 };

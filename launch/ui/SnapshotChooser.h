@@ -25,9 +25,21 @@ public:
     // The drive editor's "Snapshot" row.
     void ChooseSnapshot();
 
-    SnapshotsWindow* window() const { return m_window; }
+    // The window of the last listing; null before the first one.
+    SnapshotsWindow* window() const;
 
 private:
+    // Runs the command to its end, its output lines going to the log and to m_output; false when
+    // it could not be started.
+    bool runListing(const QString& program, const QStringList& arguments,
+                    const QString& workingFolder);
+
     VMContext& m_vm;
+    QWidget* m_parent = nullptr;
     QPointer<SnapshotsWindow> m_window;
+    QStringList m_output;
+    // The VM the last listing was made for: the choice is written there even when the selection
+    // moved while the tool ran.
+    QString m_vmFile;
+    bool m_listing = false;
 };

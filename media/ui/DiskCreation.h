@@ -25,6 +25,11 @@ public:
     // File > "Create New Virtual Disk".
     void CreateNewVirtualDiskClick();
 
+    // CreateDiskImage (media/DiskImages.h) under the busy cursor; a failure shows "Error: Disk
+    // image was not created successfully". Returns the full path, or empty.
+    static QString CreateDiskImage(QWidget* parent, int typePosition, int sizeMB, bool compress,
+                                   bool encrypt, const QString& basePath);
+
 private:
     VMContext& m_vm;
     QPointer<NewDiskImageDialog> m_dialog;

@@ -1,13 +1,22 @@
 #pragma once
 
+#include "media/DriveEditing.h"
+
 #include <QObject>
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 
+class BootDriveDialog;
+class BootOrderDialog;
 class DiskCreation;
 class MediaWizard;
+class PhysicalDiskDialog;
+class PhysicalDriveDialog;
+class QDialog;
 class QWidget;
+class SelectPathDialog;
 class SnapshotChooser;
 class VMContext;
 
@@ -26,6 +35,45 @@ public:
 
     void edit(int icon);
 
-    // Opens the desktop's disk-management tool; tests replace it.
+    // Opens the desktop's disk-management tool; tests replace it. False when none could be
+    // started. The default starts the first of GNOME Disks, KDE Partition Manager and GParted
+    // found on the PATH.
     std::function<bool()> openDiskManagement;
+    static bool startDiskManagementTool();
+    static QString NoDiskManagementMessage();
+
+    SelectPathDialog* selectPathDialog() const;
+    PhysicalDiskDialog* physicalDiskDialog() const;
+    PhysicalDriveDialog* physicalDriveDialog() const;
+    BootOrderDialog* bootOrderDialog() const;
+    BootDriveDialog* bootDriveDialog() const;
+
+private:
+    bool run(QDialog& dialog);
+    void editDisk(const DriveEditing::DiskKeys& keys);
+    void editMedia(int icon, const DriveEditing::MediaRow& row);
+    void editBoot();
+    void editBootOrder();
+    void editBootDrive();
+
+    // The "Select Path" window's buttons.
+    void BrowseClick();
+    void NewDiskClick();
+    void PhysicalDiskClick();
+    void SharedFolderClick();
+    void PhysicalDriveClick();
+    void ImportClick();
+    void DiskManagementClick();
+
+    VMContext& m_vm;
+    DiskCreation& m_disks;
+    MediaWizard& m_wizard;
+    SnapshotChooser& m_snapshots;
+    QPointer<SelectPathDialog> m_selectPath;
+    QPointer<PhysicalDiskDialog> m_physicalDisk;
+    QPointer<PhysicalDriveDialog> m_physicalDrive;
+    QPointer<BootOrderDialog> m_bootOrder;
+    QPointer<BootDriveDialog> m_bootDrive;
+    // The hard disk being edited, while the window is open in disk mode.
+    std::optional<DriveEditing::DiskKeys> m_disk;
 };

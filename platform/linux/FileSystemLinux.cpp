@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace FileSystem {
@@ -59,6 +61,60 @@ QString nativePath(const QString& storedPath)
     QString path = storedPath;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return QDir::toNativeSeparators(path);
+}
+
+namespace {
+
+bool exists(const QString& path)
+{
+    struct stat status
+    {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
+// The first entry of the folder, in name order, whose name equals name without regard to case.
+QString entryMatching(const QString& folder, const QString& name)
+{
+    QStringList entries =
+        QDir(folder.isEmpty() ? QStringLiteral(".") : folder)
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    std::sort(entries.begin(), entries.end());
+    for (const QString& entry : std::as_const(entries)) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return entry;
+    }
+    return {};
+}
+
+} // namespace
+
+QString matchCase(const QString& path)
+{
+    if (path.isEmpty() || QFileInfo::exists(path))
+        return path;
+
+    const QStringList components = path.split(QLatin1Char('/'));
+    QString result;
+    for (qsizetype i = 0; i < components.size(); ++i) {
+        QString component = components.at(i);
+        const QString folder =
+            i == 0 ? QString() : (result.isEmpty() ? QStringLiteral("/") : result);
+        const QString joined = i == 0 ? component : result + QLatin1Char('/') + component;
+        const bool special = component.isEmpty() || component == QLatin1String(".") ||
+                             component == QLatin1String("..");
+        if (!special && !exists(joined)) {
+            const QString match = entryMatching(folder, component);
+            if (match.isEmpty()) {
+                // Nothing further can exist below a missing component: keep the rest as given.
+                QStringList rest = components.mid(i);
+                return (i == 0 ? QString() : result + QLatin1Char('/')) +
+                       rest.join(QLatin1Char('/'));
+            }
+            component = match;
+        }
+        result = i == 0 ? component : result + QLatin1Char('/') + component;
+    }
+    return result;
 }
 
 } // namespace FileSystem

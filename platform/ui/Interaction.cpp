@@ -135,6 +135,8 @@ std::optional<QString> runFileDialog(QWidget* parent, const Interaction::FileReq
         dialog.setDefaultSuffix(request.defaultSuffix);
     if (save && !request.confirmOverwrite)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (!request.selectedFilter.isEmpty())
+        dialog.selectNameFilter(request.selectedFilter);
     if (!request.fileName.isEmpty())
         dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

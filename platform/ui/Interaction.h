@@ -40,6 +40,7 @@ public:
         QString filter;        // "Disk Images (*.img *.iso);;All Files (*)"; see pipeFilter()
         QString defaultSuffix; // added to a typed name without one ("img")
         bool confirmOverwrite = true; // save: ask before replacing an existing file
+        QString selectedFilter;       // the filter entry chosen at the start; empty: the first
     };
 
     // A filter written as alternating descriptions and patterns, "Disk Images|*.qcow;*.raw|All

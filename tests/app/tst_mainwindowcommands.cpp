@@ -80,7 +80,7 @@ private slots:
 
     void doubleClicksOpenTheRowsEditor_data()
     {
-        QTest::addColumn<int>("list"); // 0 hardware, 2 advanced
+        QTest::addColumn<int>("list"); // 0 hardware, 1 drives, 2 advanced
         QTest::addColumn<int>("icon");
         QTest::addColumn<QString>("number");
         QTest::addColumn<QString>("title");
@@ -89,6 +89,9 @@ private slots:
         QTest::newRow("network card 2")
             << 0 << 57 << QStringLiteral("2") << QStringLiteral("Network Card");
         QTest::newRow("local time") << 2 << 8 << QString() << QStringLiteral("Select");
+        QTest::newRow("hard disk 0") << 1 << 16 << QString() << QStringLiteral("Select Path");
+        QTest::newRow("CD-ROM") << 1 << 39 << QString() << QStringLiteral("Select Path");
+        QTest::newRow("boot") << 1 << 21 << QString() << QStringLiteral("Boot Options");
     }
 
     void doubleClicksOpenTheRowsEditor()
@@ -97,7 +100,9 @@ private slots:
         QFETCH(int, icon);
         QFETCH(QString, number);
         TMain window;
-        QTreeWidget* widget = list == 0 ? window.hardwareList() : window.advancedList();
+        QTreeWidget* widget = list == 0   ? window.hardwareList()
+                              : list == 1 ? window.drivesList()
+                                          : window.advancedList();
         QTreeWidgetItem* row = rowWithIcon(widget, icon, number);
         QVERIFY(row);
         widget->setCurrentItem(row);
@@ -112,6 +117,8 @@ private slots:
         });
         if (list == 0)
             window.HLVDblClick();
+        else if (list == 1)
+            window.DLVDblClick();
         else
             window.ALVDblClick();
         QTEST(shownTitle, "title");
@@ -125,7 +132,10 @@ private slots:
     {
         TMain window;
         window.hardwareList()->clearSelection();
+        window.drivesList()->clearSelection();
+        window.drivesList()->setCurrentItem(nullptr);
         window.HLVDblClick();
+        window.DLVDblClick();
         window.ALVDblClick();
         QVERIFY(m_script->shown().isEmpty());
     }

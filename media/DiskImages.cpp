@@ -1,0 +1,134 @@
+#include "media/DiskImages.h"
+
+#include "model/ProgramFolder.h"
+#include "platform/CommandLine.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <algorithm>
+#include <iterator>
+
+namespace DiskImageTypes {
+namespace {
+
+struct ImageType
+{
+    const char* text;
+    const char* extension;
+    const char* format;
+};
+
+constexpr ImageType Types[] = {
+    {"Qcow (QEMU Image Format)", ".qcow", "qcow"},
+    {"Qcow2  (Default QEMU Image Format)", ".qcow2", "qcow2"},
+    {"Raw (Raw Disk Image File)", ".raw", "raw"},
+    {"vmdk (VMWare Image Format)", ".vmdk", "vmdk"},
+};
+constexpr int TypeCount = int(std::size(Types));
+
+bool known(int position)
+{
+    return position >= 0 && position < TypeCount;
+}
+
+} // namespace
+
+QStringList texts()
+{
+    QStringList result;
+    for (const ImageType& type : Types)
+        result.append(QString::fromUtf8(type.text));
+    return result;
+}
+
+QString extension(int position)
+{
+    return known(position) ? QString::fromUtf8(Types[position].extension) : QStringLiteral(".dsk");
+}
+
+QString formatName(int position)
+{
+    return known(position) ? QString::fromUtf8(Types[position].format) : QString();
+}
+
+} // namespace DiskImageTypes
+
+QString QemuImgCreateArguments(const QString& fullPath, int sizeMB, bool compress, bool encrypt,
+                               const QString& formatName)
+{
+    QString arguments = QStringLiteral("create");
+    if (compress)
+        arguments += QStringLiteral(" -c");
+    if (encrypt)
+        arguments += QStringLiteral(" -e");
+    // Raw is qemu-img's default and gets no format.
+    if (formatName == QLatin1String("qcow2") || formatName == QLatin1String("qcow") ||
+        formatName == QLatin1String("vmdk"))
+        arguments += QStringLiteral(" -f ") + formatName;
+    const qint64 sizeKiB = qint64(sizeMB) * 1024;
+    arguments += QStringLiteral(" \"") + fullPath + QStringLiteral("\" ") +
+                 QString::number(sizeKiB) + QLatin1Char('K');
+    return arguments;
+}
+
+int RunAndWait(const QString& executable, const QString& arguments)
+{
+    QProcess process;
+    process.setProgram(executable);
+    process.setArguments(CommandLine::SplitCommandLine(arguments));
+    process.setWorkingDirectory(QFileInfo(executable).absolutePath());
+    // Nobody is there to answer a prompt, and the output is not shown.
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start();
+    if (!process.waitForStarted(-1))
+        return -1;
+    process.waitForFinished(-1);
+    if (process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return process.exitCode();
+}
+
+bool RunQemuImgCreate(const QString& fullPath, int sizeMB, bool compress, bool encrypt,
+                      const QString& formatName)
+{
+    // A quote in the name would end the path's group and pass the rest to qemu-img as options.
+    if (fullPath.isEmpty() || fullPath.contains(QLatin1Char('"')))
+        return false;
+    const QString arguments =
+        QemuImgCreateArguments(fullPath, sizeMB, compress, encrypt, formatName);
+    if (RunAndWait(ProgramFolder::file(QStringLiteral("qemu\\qemu-img.exe")), arguments) != 0)
+        return false;
+    QFile image(fullPath);
+    return image.open(QIODevice::ReadOnly);
+}
+
+QString CreateDiskImage(int typePosition, int sizeMB, bool compress, bool encrypt,
+                        const QString& basePath)
+{
+    const QString fullPath = basePath + DiskImageTypes::extension(typePosition);
+    const QString format = DiskImageTypes::formatName(typePosition);
+    if (format.isEmpty())
+        return {};
+    const bool qcow2 = typePosition == DiskImageTypes::Qcow2;
+    if (!RunQemuImgCreate(fullPath, sizeMB, qcow2 && compress, qcow2 && encrypt, format))
+        return {};
+    return fullPath;
+}
+
+QString DiskBasePath(const QString& chosenPath)
+{
+    const qsizetype nameStart = std::max(chosenPath.lastIndexOf(QLatin1Char('/')),
+                                         chosenPath.lastIndexOf(QLatin1Char('\\'))) +
+                                1;
+    const qsizetype dot = chosenPath.indexOf(QLatin1Char('.'), nameStart);
+    return dot < 0 ? chosenPath : chosenPath.left(dot);
+}
+
+QString DiskSizeLabel(int sizeMB)
+{
+    return QStringLiteral("MB. (") + QString::number(sizeMB / 1000) + QStringLiteral(" GB)");
+}
