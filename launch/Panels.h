@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// The reservations an embedded VM needs before QEMU starts: one of the twenty display panels and a
+// monitor port. Both live in run-time files of the program folder ("panels.dat", "VRPorts.dat"),
+// one decimal number per line, so a crash leaves nothing in memory to lose.
+namespace Panels {
+
+inline constexpr int PanelCount = 20;
+inline constexpr int FirstMonitorPort = 60001;
+inline constexpr int LastMonitorPort = 69999;
+
+// The first free panel in text order ("1", "10", "11", ..., "19", "2", "20", "3", ...), recorded
+// as taken; "ERR" when all twenty are in use.
+QString AllocatePanel();
+
+// Frees a panel; a number that is not listed changes nothing.
+void RemovePanel(const QString& number);
+
+// True when "panels.dat" lists at least one panel.
+bool PanelsInUse();
+
+// The lowest port from 60001 up that has not been handed out during this run, recorded as taken;
+// 0 when every port up to 69999 is taken (the VM then runs without a monitor).
+int AllocateMonitorPort();
+
+} // namespace Panels
