@@ -1,0 +1,154 @@
+#include "launch/MonitorClient.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include <libtelnet.h>
+
+namespace {
+
+// What we agree to: the server echoes and suppresses go-ahead (QEMU offers both, with binary
+// mode), and we tell our terminal type when asked. Everything else is refused.
+const telnet_telopt_t acceptedOptions[] = {
+    {TELNET_TELOPT_ECHO, TELNET_WONT, TELNET_DO},
+    {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
+    {TELNET_TELOPT_BINARY, TELNET_WILL, TELNET_DO},
+    {TELNET_TELOPT_TTYPE, TELNET_WILL, TELNET_DONT},
+    {-1, 0, 0},
+};
+
+const char terminalType[] = "vt100";
+constexpr int closeTimeoutMs = 2000;
+
+} // namespace
+
+MonitorClient::MonitorClient(QObject* parent) : QObject(parent), m_socket(new QTcpSocket(this))
+{
+    resetTelnet();
+    connect(m_socket, &QTcpSocket::connected, this, &MonitorClient::connected);
+    connect(m_socket, &QTcpSocket::disconnected, this, &MonitorClient::disconnected);
+    connect(m_socket, &QTcpSocket::readyRead, this, &MonitorClient::readSocket);
+    connect(m_socket, &QTcpSocket::errorOccurred, this,
+            [this](QAbstractSocket::SocketError socketError) {
+                // QEMU closing the monitor when the VM ends is the normal end of a session, told
+                // by disconnected(), not an error.
+                if (socketError == QAbstractSocket::RemoteHostClosedError)
+                    return;
+                emit errorOccurred(m_socket->errorString());
+            });
+}
+
+MonitorClient::~MonitorClient()
+{
+    // No signals to a half-destroyed owner.
+    m_socket->disconnect(this);
+    m_socket->abort();
+    if (m_telnet)
+        telnet_free(m_telnet);
+}
+
+void MonitorClient::resetTelnet()
+{
+    if (m_telnet)
+        telnet_free(m_telnet);
+    m_telnet = telnet_init(acceptedOptions, &MonitorClient::telnetEvent, 0, this);
+}
+
+void MonitorClient::connectToPort(int port)
+{
+    if (m_socket->state() != QAbstractSocket::UnconnectedState)
+        m_socket->abort();
+    // Each connection starts the negotiation afresh.
+    resetTelnet();
+    m_port = port;
+    m_socket->connectToHost(QHostAddress(QHostAddress::LocalHost), quint16(port));
+}
+
+bool MonitorClient::isConnected() const
+{
+    return m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+bool MonitorClient::disconnectFromMonitor(QString* error, int peerCloseWaitMs)
+{
+    if (m_socket->state() == QAbstractSocket::UnconnectedState)
+        return true;
+    if (peerCloseWaitMs > 0 && m_socket->state() == QAbstractSocket::ConnectedState) {
+        m_socket->flush();
+        if (m_socket->waitForDisconnected(peerCloseWaitMs) ||
+            m_socket->state() == QAbstractSocket::UnconnectedState)
+            return true;
+    }
+    // Closed at once, so that a following connect finds the socket free; what was sent last
+    // ("quit") still goes out first.
+    m_socket->disconnectFromHost();
+    if (m_socket->state() != QAbstractSocket::UnconnectedState &&
+        !m_socket->waitForDisconnected(closeTimeoutMs)) {
+        const QString reason = m_socket->errorString();
+        m_socket->abort();
+        if (error)
+            *error = reason;
+        return false;
+    }
+    return true;
+}
+
+bool MonitorClient::SendMonitorCommand(const QString& text, QString* error)
+{
+    return sendData(text.toUtf8() + '\r', error);
+}
+
+bool MonitorClient::sendData(const QByteArray& bytes, QString* error)
+{
+    if (!isConnected()) {
+        if (error)
+            *error = QStringLiteral("The QEMU monitor is not connected");
+        return false;
+    }
+    m_writeError.clear();
+    telnet_send(m_telnet, bytes.constData(), size_t(bytes.size()));
+    if (!m_writeError.isEmpty()) {
+        if (error)
+            *error = m_writeError;
+        return false;
+    }
+    return true;
+}
+
+void MonitorClient::readSocket()
+{
+    const QByteArray bytes = m_socket->readAll();
+    m_received.clear();
+    telnet_recv(m_telnet, bytes.constData(), size_t(bytes.size()));
+    if (!m_received.isEmpty())
+        emit dataReceived(m_received);
+}
+
+void MonitorClient::telnetEvent(telnet_t*, telnet_event_t* event, void* self)
+{
+    static_cast<MonitorClient*>(self)->handleTelnetEvent(event);
+}
+
+void MonitorClient::handleTelnetEvent(telnet_event_t* event)
+{
+    switch (event->type) {
+    case TELNET_EV_DATA:
+        m_received.append(event->data.buffer, qsizetype(event->data.size));
+        break;
+    case TELNET_EV_SEND:
+        if (m_socket->write(event->data.buffer, qint64(event->data.size)) < 0)
+            m_writeError = m_socket->errorString();
+        break;
+    case TELNET_EV_TTYPE:
+        if (event->ttype.cmd == TELNET_TTYPE_SEND)
+            telnet_ttype_is(m_telnet, terminalType);
+        break;
+    case TELNET_EV_ERROR:
+        // The peer broke the protocol; the session cannot go on.
+        emit errorOccurred(QString::fromUtf8(event->error.msg));
+        m_socket->abort();
+        break;
+    default:
+        break;
+    }
+}
