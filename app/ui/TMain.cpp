@@ -5,12 +5,16 @@
 #include "app/ui/ConsoleFont.h"
 #include "devices/ui/PortCommands.h"
 #include "launch/Kqemu.h"
+#include "launch/MonitorClient.h"
+#include "launch/ui/MonitorTerminal.h"
 #include "launch/ui/SnapshotChooser.h"
+#include "launch/ui/VMControl.h"
 #include "library/ui/OperatingSystemsWindow.h"
 #include "library/ui/VMStoresWindow.h"
 #include "media/ui/DiskCreation.h"
 #include "media/ui/DriveEditors.h"
 #include "media/ui/MediaWizard.h"
+#include "media/ui/PhysicalDriveDialog.h"
 #include "model/ProgramFolder.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
@@ -54,7 +58,10 @@ const QString RootCaption = QStringLiteral("Virtual Machines");
 const QString RootDatum = QStringLiteral("TOP");
 const QString General = QStringLiteral("General");
 const QString Running = QStringLiteral("Running");
+const QString Yes = QStringLiteral("Yes");
 constexpr int DatumRole = Qt::UserRole;
+// Whether the VM node shows the running picture; the pictures may be missing.
+constexpr int RunningRole = Qt::UserRole + 1;
 
 QTreeWidget* newSettingsList(const QString& first, QWidget* parent)
 {
@@ -96,6 +103,12 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent), m_versions(VRVersDB, VerLoo
     m_mediaWizard = new MediaWizard(this);
     m_snapshots = new SnapshotChooser(*this, this);
     m_driveEditors = new DriveEditors(*this, *m_diskCreation, *m_mediaWizard, *m_snapshots, this);
+    m_launcher = new Launcher(*this, *this, this);
+    m_advancedEditors->setLastLaunchSource([this] {
+        return AdvancedEditing::LastLaunch{m_launcher->lastExecutable(),
+                                           m_launcher->lastLaunchString()};
+    });
+    createMonitor();
     createTray();
     setMonitorConnected(false);
 
@@ -191,11 +204,9 @@ void TMain::createPages()
     m_consoleArea->viewport()->installEventFilter(this);
     consoleLayout->addWidget(m_consoleArea);
 
-    // The monitor terminal: silver on black, fixed pitch.
-    auto* terminal = new QPlainTextEdit(m_vmPages);
-    terminal->setReadOnly(true);
-    terminal->setStyleSheet(QStringLiteral("QPlainTextEdit { background: black; color: silver; }"));
-    m_terminal = terminal;
+    // The monitor terminal: a VT100 screen, silver on black.
+    m_monitorTerminal = new MonitorTerminal(m_vmPages);
+    m_terminal = m_monitorTerminal;
 
     m_vmPages->addTab(hardwarePage, QStringLiteral("Hardware"));
     m_vmPages->addTab(DLV, QStringLiteral("Drives"));
@@ -388,7 +399,10 @@ void TMain::FormDestroy()
 
 void TMain::SysTimerTimer()
 {
+    // Off while the sweep runs: a message box it shows must not let the next sweep in.
+    m_sysTimer->stop();
     SweepProcesses();
+    m_sysTimer->start();
 }
 
 bool TMain::sysTimerActive() const
@@ -493,6 +507,7 @@ void TMain::BuildVMTree()
         auto* item = new QTreeWidgetItem({node.name});
         item->setData(0, DatumRole, node.file);
         item->setIcon(0, vmIcon(node.running));
+        item->setData(0, RunningRole, node.running);
         items.append(item);
     }
     m_root->addChildren(items);
@@ -527,8 +542,10 @@ void TMain::SetNodeState(const QString& vmName, bool running)
         return;
     for (int i = 0; i < m_root->childCount(); ++i) {
         QTreeWidgetItem* node = m_root->child(i);
-        if (node->text(0) == vmName)
+        if (node->text(0) == vmName) {
             node->setIcon(0, vmIcon(running));
+            node->setData(0, RunningRole, running);
+        }
     }
     TV->viewport()->update();
 }
@@ -801,7 +818,7 @@ void TMain::AttachMonitor()
         ReadVMValue(General, QStringLiteral("Status")) != Running)
         return;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    static_cast<QPlainTextEdit*>(m_terminal)->clear();
+    m_monitorTerminal->clear();
     if (m_monitorConnected)
         MonitorDisconnect();
     m_attachedMonitorVM = selectedVMName();
@@ -831,17 +848,31 @@ void TMain::AppendLog(const QString& line)
 
 bool TMain::MonitorConnect(int port)
 {
-    // The telnet client arrives with the monitor; until then only the port is remembered.
     m_monitorPort = port;
-    return false;
+    m_monitor->connectToPort(port);
+    return true;
 }
 
 void TMain::MonitorDisconnect()
 {
+    QString error;
+    if (!m_monitor->disconnectFromMonitor(&error))
+        setStatusPanel(2, QStringLiteral("Error: ") + error);
     setMonitorConnected(false);
 }
 
-void TMain::SendMonitorCommand(const QString&) {}
+void TMain::MonitorDisconnectAfterQuit()
+{
+    QString error;
+    if (!m_monitor->disconnectFromMonitor(&error, 3000))
+        setStatusPanel(2, QStringLiteral("Error: ") + error);
+    setMonitorConnected(false);
+}
+
+void TMain::SendMonitorCommand(const QString& command)
+{
+    m_vmControl->SendMonitorCommand(command);
+}
 
 // Commands of other windows.
 
@@ -868,13 +899,6 @@ void TMain::BrowseMediaFolderClick()
 
 void TMain::ShowUsbDevices() {}
 
-bool TMain::CheckPanelSessions()
-{
-    return false;
-}
-
-void TMain::SweepProcesses() {}
-
 void TMain::UpdateKqemuMenu()
 {
     const bool installed = KqemuServiceState() != 0;
@@ -896,11 +920,61 @@ void TMain::CreateNewVirtualDiskClick()
 }
 void TMain::NewVMClick() {}
 void TMain::DeleteVMClick() {}
-void TMain::PlayClick() {}
-void TMain::StopClick() {}
-void TMain::VMControlClick(const QString&) {}
-void TMain::InstallKqemuClick() {}
-void TMain::UninstallKqemuClick() {}
+void TMain::VMControlClick(const QString& command)
+{
+    m_vmControl->run(command);
+}
+
+void TMain::createMonitor()
+{
+    m_monitor = new MonitorClient(this);
+    m_physicalDriveDialog = new PhysicalDriveDialog(this);
+    connect(m_monitor, &MonitorClient::dataReceived, m_monitorTerminal, &MonitorTerminal::feed);
+    connect(m_monitorTerminal, &MonitorTerminal::dataToSend, this, [this](const QByteArray& bytes) {
+        if (m_monitor->isConnected())
+            m_monitor->sendData(bytes);
+    });
+    connect(m_monitor, &MonitorClient::connected, this, [this] {
+        setStatusPanel(2, QStringLiteral("QEMU Monitor Connected to ") + m_attachedMonitorVM);
+        setMonitorConnected(true);
+        CentreDisplayPanel();
+        // With an encrypted disk QEMU waits for its password; the launch starts that dialogue.
+        const char* keys[] = {"HDAEnc", "HDBEnc", "HDCEnc", "HDDEnc"};
+        for (const char* key : keys)
+            if (ReadVMValue(QStringLiteral("Drives"), QString::fromLatin1(key)) == Yes)
+                return;
+        SendMonitorCommand(QStringLiteral("\r"));
+    });
+    connect(m_monitor, &MonitorClient::disconnected, this, [this] {
+        setStatusPanel(2, QStringLiteral("QEMU Monitor Disonnected"));
+        setMonitorConnected(false);
+    });
+    connect(m_monitor, &MonitorClient::errorOccurred, this, [this](const QString& text) {
+        setStatusPanel(2, QStringLiteral("Error: ") + text);
+        if (!m_monitor->isConnected())
+            setStatusPanel(2, QStringLiteral("QEMU Console not connected"));
+    });
+
+    VMControl::Host host = VMControl::clientHost(*m_monitor);
+    host.showStatus = [this](const QString& text) { setStatusPanel(2, text); };
+    host.selectHardwareTab = [this] { m_vmPages->setCurrentIndex(HardwareTab); };
+    host.chooseDrive = [this](const QStringList& letters) -> std::optional<QString> {
+        m_physicalDriveDialog->start(letters);
+        if (Interaction::current().execDialog(*m_physicalDriveDialog) != QDialog::Accepted)
+            return std::nullopt;
+        return m_physicalDriveDialog->chosenDrive();
+    };
+    host.dialogParent = [this] { return static_cast<QWidget*>(this); };
+    m_vmControl = new VMControl(host, this);
+    connect(m_vmControl, &VMControl::pausedChanged, this, &TMain::showPauseState);
+}
+
+void TMain::showPauseState(bool paused)
+{
+    m_pauseButton->setProperty("picture", paused ? ResumePicture : PausePicture);
+    m_pauseButton->setIcon(QIcon(m_images.ti.image(paused ? ResumePicture : PausePicture)));
+    m_pauseAction->setText(m_vmControl->pauseCaption());
+}
 void TMain::ConfigureTapClick() {}
 void TMain::OpenMediaWizard()
 {
@@ -909,3 +983,103 @@ void TMain::OpenMediaWizard()
 void TMain::QemuVersionManagementClick() {}
 void TMain::ShowOptions() {}
 void TMain::CheckForUpdates2Click() {}
+
+// Launching and stopping VMs, and the process watcher.
+
+void TMain::PlayClick()
+{
+    m_launcher->PlayClick();
+}
+
+void TMain::StopClick()
+{
+    m_launcher->StopClick();
+}
+
+bool TMain::SweepProcesses()
+{
+    return m_launcher->SweepProcesses();
+}
+
+bool TMain::CheckPanelSessions()
+{
+    return m_launcher->CheckPanelSessions();
+}
+
+void TMain::InstallKqemuClick()
+{
+    m_launcher->InstallKqemuClick();
+}
+
+void TMain::UninstallKqemuClick()
+{
+    m_launcher->UninstallKqemuClick();
+}
+
+bool TMain::selectedNodeRunning() const
+{
+    const QTreeWidgetItem* node = TV->currentItem();
+    return isVMNode(node) && node->data(0, RunningRole).toBool();
+}
+
+void TMain::setMainWindowEnabled(bool enabled)
+{
+    setEnabled(enabled);
+}
+
+void TMain::repaintTree()
+{
+    TV->viewport()->update();
+}
+
+void TMain::setConsoleCaption(const QString& caption)
+{
+    m_vmPages->setTabText(ConsoleTab, caption);
+}
+
+void TMain::selectRunTab(RunTab tab)
+{
+    switch (tab) {
+    case RunTab::Hardware:
+        m_vmPages->setCurrentIndex(HardwareTab);
+        break;
+    case RunTab::Console:
+        m_vmPages->setCurrentIndex(ConsoleTab);
+        break;
+    case RunTab::Monitor:
+        m_vmPages->setCurrentIndex(MonitorTab);
+        break;
+    }
+}
+
+bool TMain::monitorTabShown() const
+{
+    return m_vmPages->isTabVisible(MonitorTab);
+}
+
+void TMain::setSysTimerEnabled(bool on)
+{
+    if (on)
+        m_sysTimer->start();
+    else
+        m_sysTimer->stop();
+}
+
+QString TMain::logText() const
+{
+    return m_logView->toPlainText();
+}
+
+LaunchEnvironment TMain::launchEnvironment()
+{
+    LaunchEnvironment env;
+    env.panelWindowId = [this](int number) {
+        const QWidget* display = panel(number);
+        return display ? QString::number(display->winId()) : QString();
+    };
+    env.hideRunTabs = [this] {
+        m_vmPages->setTabVisible(ConsoleTab, false);
+        m_vmPages->setTabVisible(MonitorTab, false);
+    };
+    return env;
+}

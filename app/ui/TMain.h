@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launch/ui/Launcher.h"
 #include "library/VMStores.h"
 #include "model/Settings.h"
 #include "model/TableHandle.h"
@@ -15,6 +16,10 @@ class AdvancedEditors;
 class DiskCreation;
 class DriveEditors;
 class MediaWizard;
+class MonitorClient;
+class MonitorTerminal;
+class PhysicalDriveDialog;
+class VMControl;
 class SnapshotChooser;
 class HardwareEditors;
 class OperatingSystemsWindow;
@@ -34,13 +39,16 @@ class VMStoresWindow;
 
 // The main window: owns the VM tree, the settings lists, the display panels, the tables' handles
 // and the timers, and carries out start-up and shutdown.
-class TMain final : public QMainWindow, public VMContext
+class TMain final : public QMainWindow, public VMContext, public LaunchHost
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TMain)
 
 public:
     static constexpr int PanelCount = 20;
+    // Pictures of the control toolbar's strip the pause button switches between.
+    static constexpr int PausePicture = 3;
+    static constexpr int ResumePicture = 7;
     // Positions of the VM page's tabs, as "TabIndex" stores them.
     enum Tab
     {
@@ -97,7 +105,7 @@ public:
     // Selects the VM node of the given definition file; false when the tree has none.
     bool selectVM(const QString& vmFile);
     // Gives the VM nodes of that name the running or the VM picture.
-    void SetNodeState(const QString& vmName, bool running);
+    void SetNodeState(const QString& vmName, bool running) override;
     void SetNodeStateStopped(const QString& vmFile);
     void ResetEmbeddedSessions();
     bool TerminateEmbeddedSessions();
@@ -106,22 +114,22 @@ public:
 
     // Display panels and the monitor.
     QWidget* panel(int number) const; // P1 to P20, number from 1
-    void ShowPanel(const QString& panelId);
+    void ShowPanel(const QString& panelId) override;
     void CentreDisplayPanel();
-    void AttachMonitor();
-    bool monitorConnected() const { return m_monitorConnected; }
+    void AttachMonitor() override;
+    bool monitorConnected() const override { return m_monitorConnected; }
     void setMonitorConnected(bool connected);
     QString attachedMonitorVM() const { return m_attachedMonitorVM; }
     int monitorPort() const { return m_monitorPort; }
 
     // Run-time state other windows read.
-    bool startingUp() const { return m_startingUp; }
-    void setStartingUp(bool on) { m_startingUp = on; }
+    bool startingUp() const override { return m_startingUp; }
+    void setStartingUp(bool on) override { m_startingUp = on; }
     const StartSettings& startSettings() const override { return m_settings; }
     StartSettings& startSettings() { return m_settings; }
     const ImageLibrary& images() const override { return m_images; }
     QString statusPanel(int index) const;
-    void setStatusPanel(int index, const QString& text);
+    void setStatusPanel(int index, const QString& text) override;
     QFont terminalFont() const { return m_terminalFont; }
     bool sysTimerActive() const;
     int firstRunWizardShows() const { return m_firstRunWizardShows; }
@@ -132,6 +140,10 @@ public:
     QMenu* hardwareMenu() const { return m_hardwareMenu; }
     QMenu* vmControlMenu() const { return m_vmControlMenu; }
     QToolBar* consoleToolBar() const { return m_consoleToolBar; }
+    MonitorClient* monitorClient() const { return m_monitor; }
+    MonitorTerminal* monitorTerminal() const { return m_monitorTerminal; }
+    QAction* pauseAction() const { return m_pauseAction; }
+    QAction* pauseButton() const { return m_pauseButton; }
 
     // The settings lists: each double-click opens the editor of the row's icon number.
     void ShowSettings() override;
@@ -145,13 +157,14 @@ public:
     // Steps carried out by the subsystems they belong to.
     void ShowUsbDevices();
     bool CheckPanelSessions();
-    void SweepProcesses();
-    void UpdateKqemuMenu();
+    bool SweepProcesses();
+    void UpdateKqemuMenu() override;
     void StartUpdateCheck(const QString& url);
     bool ShowFirstRunWizard();
-    void MonitorDisconnect();
+    void MonitorDisconnect() override;
+    void MonitorDisconnectAfterQuit() override;
     bool MonitorConnect(int port);
-    void SendMonitorCommand(const QString& command);
+    void SendMonitorCommand(const QString& command) override;
 
     // Menu and toolbar commands.
     void CreateNewVirtualDiskClick();
@@ -177,6 +190,18 @@ public:
     void ShowOptions();
     void CheckForUpdates2Click();
 
+    // Launching and stopping VMs, and the process watcher.
+    Launcher& launcher() { return *m_launcher; }
+    bool selectedNodeRunning() const override;
+    void setMainWindowEnabled(bool enabled) override;
+    void repaintTree() override;
+    void setConsoleCaption(const QString& caption) override;
+    void selectRunTab(RunTab tab) override;
+    bool monitorTabShown() const override;
+    void setSysTimerEnabled(bool on) override;
+    QString logText() const override;
+    LaunchEnvironment launchEnvironment() override;
+
 signals:
     // The user closed the window and confirmed it: the program ends.
     void closed();
@@ -194,6 +219,9 @@ private:
     void createPages();
     void createStatusBar();
     void createTray();
+    // The monitor client, its terminal and the VM control commands, bound together.
+    void createMonitor();
+    void showPauseState(bool paused);
     // Gives the toolbars and tabs their pictures once the image library is loaded.
     void applyPictures();
     void openTables();
@@ -253,4 +281,11 @@ private:
     MediaWizard* m_mediaWizard = nullptr;
     SnapshotChooser* m_snapshots = nullptr;
     DriveEditors* m_driveEditors = nullptr;
+    Launcher* m_launcher = nullptr;
+    MonitorClient* m_monitor = nullptr;
+    MonitorTerminal* m_monitorTerminal = nullptr;
+    VMControl* m_vmControl = nullptr;
+    PhysicalDriveDialog* m_physicalDriveDialog = nullptr;
+    QAction* m_pauseAction = nullptr;
+    QAction* m_pauseButton = nullptr;
 };

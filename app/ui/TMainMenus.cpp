@@ -143,8 +143,8 @@ void TMain::createMenus()
     addItem(m_vmControlMenu, "Send CTRL+ALT+DEL", w,
             [w] { w->VMControlClick(QStringLiteral("CtrlAltDel")); });
     m_vmControlMenu->addSeparator();
-    addItem(m_vmControlMenu, "Pause Virtual Machine", w,
-            [w] { w->VMControlClick(QStringLiteral("Pause")); });
+    m_pauseAction = addItem(m_vmControlMenu, "Pause Virtual Machine", w,
+                            [w] { w->VMControlClick(QStringLiteral("Pause")); });
     m_vmControlMenu->addSeparator();
     m_vmControlMenu->addMenu(snapshotMenu(w, m_vmControlMenu, true));
     m_vmControlMenu->addSeparator();
@@ -220,8 +220,10 @@ void TMain::createToolBar()
                      &QAction::triggered, w,
                      [w] { w->VMControlClick(QStringLiteral("CtrlAltDel")); });
     console->addSeparator();
-    QObject::connect(addButton(console, "ti", 3, "Pause/Resume Virtual Machine", w, nullptr),
-                     &QAction::triggered, w, [w] { w->VMControlClick(QStringLiteral("Pause")); });
+    m_pauseButton =
+        addButton(console, "ti", PausePicture, "Pause/Resume Virtual Machine", w, nullptr);
+    QObject::connect(m_pauseButton, &QAction::triggered, w,
+                     [w] { w->VMControlClick(QStringLiteral("Pause")); });
     console->addSeparator();
     addDropDown(console, "ti", 4, QStringLiteral("VM Snapshot Management"),
                 snapshotMenu(w, console, false));

@@ -1,0 +1,483 @@
+#include "launch/ui/Launcher.h"
+
+#include "launch/Kqemu.h"
+#include "launch/Panels.h"
+#include "library/VMStores.h"
+#include "model/ProgramFolder.h"
+#include "model/TableHandle.h"
+#include "model/VMContext.h"
+#include "model/VMFile.h"
+#include "platform/CommandLine.h"
+#include "platform/ProcessStart.h"
+#include "platform/Processes.h"
+#include "platform/ui/Interaction.h"
+#include "versions/VersionRegistry.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace {
+
+const QString General = QStringLiteral("General");
+const QString Hardware = QStringLiteral("Hardware");
+const QString Advanced = QStringLiteral("Advanced");
+const QString Running = QStringLiteral("Running");
+const QString Yes = QStringLiteral("Yes");
+const QString ConsoleCaption = QStringLiteral("Console");
+const QString ConsoleCaptionRunning = QStringLiteral("Console (Press Ctrl-Alt to unlock mouse)");
+
+QString lastRunStamp()
+{
+    const QLocale locale = QLocale::system();
+    const QDateTime now = QDateTime::currentDateTime();
+    return locale.toString(now.date(), QLocale::ShortFormat) + QStringLiteral(" - ") +
+           locale.toString(now.time(), QLocale::LongFormat);
+}
+
+// One word for the POSIX shell: nothing inside single quotes is special but the quote itself.
+QString shellWord(const QString& word)
+{
+    QString quoted = word;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+QString fullCommandLine(const QString& executable, const QString& launchString)
+{
+    return QLatin1Char('"') + executable + QStringLiteral("\" ") + launchString;
+}
+
+// Deletes the rows of "process.dat" that record this process for this VM.
+void removeRows(TableHandle& rows, const QString& vmFile, const QString& pid)
+{
+    if (!rows.isOpen() && !rows.open())
+        return;
+    for (;;) {
+        bool found = false;
+        for (rows.first(); !rows.eof(); rows.next()) {
+            if (rows.fieldValue(QStringLiteral("VM")) == vmFile &&
+                rows.fieldValue(QStringLiteral("PROCESSID")) == pid) {
+                found = true;
+                break;
+            }
+        }
+        if (!found || !rows.deleteRow())
+            return;
+    }
+}
+
+void appendLine(VMContext& vm, QByteArray line)
+{
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    vm.AppendLog(QString::fromLocal8Bit(line));
+}
+
+} // namespace
+
+Launcher::Launcher(VMContext& vm, LaunchHost& host, QObject* parent)
+    : QObject(parent), m_vm(vm), m_host(host), m_procTimer(new QTimer(this))
+{
+    m_procTimer->setSingleShot(true);
+    m_procTimer->setInterval(1000);
+    connect(m_procTimer, &QTimer::timeout, this, &Launcher::ProcTimerTimer);
+    terminal = [](const QString& script) -> QStringList {
+        for (const QString& name :
+             {QStringLiteral("x-terminal-emulator"), QStringLiteral("xterm")}) {
+            const QString program = QStandardPaths::findExecutable(name);
+            if (!program.isEmpty())
+                return {program, QStringLiteral("-e"), QStringLiteral("sh"), script};
+        }
+        return {};
+    };
+}
+
+Launcher::~Launcher()
+{
+    // Destroying a running QProcess would kill it; the VMs keep running after the window ends.
+    const QList<QProcess*> processes = findChildren<QProcess*>(Qt::FindDirectChildrenOnly);
+    for (QProcess* process : processes) {
+        if (process->state() == QProcess::NotRunning)
+            continue;
+        process->disconnect();
+        process->setParent(nullptr);
+    }
+}
+
+bool Launcher::confirmationPending() const
+{
+    return m_procTimer->isActive();
+}
+
+void Launcher::PlayClick()
+{
+    if (m_host.selectedNodeRunning()) {
+        Interaction::error(m_vm.dialogParent(),
+                           QStringLiteral("This virtual machine is already running!!"));
+        return;
+    }
+    if (m_vm.selectedVM().isEmpty())
+        return;
+    m_host.setMainWindowEnabled(false);
+    const LaunchString launch = BuildLaunchString(m_vm, m_host.launchEnvironment());
+    m_lastLaunchString = launch.arguments;
+    if (!launch.unsafeValue.isEmpty()) {
+        // The string is started as separate arguments; a stray quote would regroup them.
+        Interaction::error(m_vm.dialogParent(),
+                           QStringLiteral("This virtual machine cannot be launched: the setting "
+                                          "value %1 holds a double quote that would break up "
+                                          "QEMU's arguments. Please correct it and try again.")
+                               .arg(launch.unsafeValue));
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+    LaunchVM(launch.arguments);
+}
+
+void Launcher::LaunchVM(const QString& launchString)
+{
+    const QString vmFile = m_vm.selectedVM();
+    if (vmFile.isEmpty()) {
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+    auto read = [&vmFile](const QString& section, const char* key) {
+        return ReadVMFileValue(vmFile, section, QLatin1String(key));
+    };
+    VersionRegistry& versions = m_vm.versions();
+    const QString versionId = read(General, "Qemu Version ID");
+    const QString executable = versions.VMExecutable(vmFile);
+
+    // Set in the program's own environment and never removed: later launches inherit them too.
+    if (read(Advanced, "SDL") == Yes || read(Hardware, "Full Screen Display") == Yes)
+        qputenv("SDL_VIDEODRIVER", "windib");
+    qputenv("SDL_STDIO_REDIRECT", "0");
+    const QString audio = read(Advanced, "AOItem");
+    if (!audio.isEmpty() &&
+        (audio != QLatin1String("fmod") || versions.VersionFlag(versionId, QStringLiteral("FMOD"))))
+        qputenv("QEMU_AUDIO_DRV", audio.toLocal8Bit());
+
+    const QString generation = versions.VersionCode(versionId);
+    if (versions.VersionFlag(versionId, QStringLiteral("KQEMU")) &&
+        read(General, "Arc") == QLatin1String("x86") && !versionId.isEmpty() &&
+        (generation == QLatin1String("1") || generation == QLatin1String("2")) &&
+        KqemuServiceState() == 1 && StartKqemuService())
+        m_host.setStatusPanel(1, QStringLiteral("KQEMU Driver Started"));
+
+    m_vm.ClearLog();
+    m_lastExecutable = executable;
+
+    if (read(Advanced, "Debug") == Yes) {
+        DebugLaunch(vmFile, launchString);
+    } else {
+        auto* process = new QProcess(this);
+        process->setProgram(executable);
+        process->setArguments(CommandLine::SplitCommandLine(launchString));
+        process->setProcessChannelMode(QProcess::MergedChannels);
+        process->setStandardInputFile(QProcess::nullDevice());
+        ProcessStart::Options options;
+        options.priority = ProcessStart::priorityFromText(read(Advanced, "Process"));
+        options.processor = ProcessStart::processorFromAffinity(read(Advanced, "AffinityCPU"));
+        options.newSession = true;
+        ProcessStart::apply(*process, options);
+        watchOutput(process);
+        process->start();
+        if (!process->waitForStarted(-1)) {
+            process->deleteLater();
+            Interaction::error(m_vm.dialogParent(), QStringLiteral("Unable to launch QEMU!"));
+            m_host.setMainWindowEnabled(true);
+            return;
+        }
+        m_pendingPid = process->processId();
+        m_pendingVM = vmFile;
+        m_pendingProcess = process;
+        m_procTimer->start();
+    }
+
+    if (versions.VersionFlag(versionId, QStringLiteral("INT"))) {
+        if (read(Hardware, "OutputID") != QLatin1String("0")) {
+            m_host.setConsoleCaption(ConsoleCaption);
+        } else {
+            m_host.selectRunTab(LaunchHost::RunTab::Console);
+            m_host.ShowPanel(read(General, "PanelID"));
+            m_host.setConsoleCaption(ConsoleCaptionRunning);
+        }
+    } else {
+        m_host.setConsoleCaption(ConsoleCaption);
+    }
+    m_host.setSysTimerEnabled(true);
+}
+
+void Launcher::watchOutput(QProcess* process)
+{
+    connect(process, &QProcess::readyReadStandardOutput, this, [this, process] {
+        while (process->canReadLine())
+            appendLine(m_vm, process->readLine());
+    });
+    connect(process, &QProcess::finished, this, [this, process] {
+        // The last line may lack its line end.
+        while (process->canReadLine())
+            appendLine(m_vm, process->readLine());
+        const QByteArray rest = process->readAll();
+        if (!rest.isEmpty())
+            appendLine(m_vm, rest);
+        if (m_pendingProcess == process)
+            m_pendingProcess = nullptr;
+        process->deleteLater();
+    });
+}
+
+void Launcher::ProcTimerTimer()
+{
+    m_procTimer->stop();
+    const qint64 pid = m_pendingPid;
+    const QString vmFile = m_pendingVM;
+    const bool alive = Processes::IsProcessAlive(pid);
+    // An emulator that has ended may still have output in the pipe: take it into the log first.
+    if (!alive && m_pendingProcess)
+        m_pendingProcess->waitForFinished(1000);
+    m_pendingProcess = nullptr;
+
+    if (alive) {
+        recordRunning(vmFile, pid);
+        const QString versionId =
+            ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID"));
+        VersionRegistry& versions = m_vm.versions();
+        if (ReadVMFileValue(vmFile, Hardware, QStringLiteral("OutputID")) == QLatin1String("0") &&
+            ReadVMFileValue(vmFile, General, QStringLiteral("Status")) == Running &&
+            versions.VersionFlag(versionId, QStringLiteral("CONSOLE")))
+            m_host.AttachMonitor();
+        if (versions.VersionFlag(versionId, QStringLiteral("INT"))) {
+            m_host.setStartingUp(false);
+            const char* const keys[] = {"HDAEnc", "HDBEnc", "HDCEnc", "HDDEnc"};
+            for (int disk = 0; disk < 4; ++disk) {
+                if (ReadVMFileValue(vmFile, QStringLiteral("Drives"), QLatin1String(keys[disk])) !=
+                    Yes)
+                    continue;
+                Interaction::information(
+                    m_vm.dialogParent(),
+                    QStringLiteral("Hard disk %1 is Encrypted.  Please enter the virtual disk "
+                                   "password")
+                        .arg(disk));
+                m_host.selectRunTab(LaunchHost::RunTab::Monitor);
+                m_host.SendMonitorCommand(QStringLiteral("c"));
+                break;
+            }
+        }
+    } else {
+        Interaction::information(m_vm.dialogParent(),
+                                 QStringLiteral("There was a problem, and qemu did not launch! See "
+                                                "below for details:") +
+                                     QStringLiteral("\n\n") + m_host.logText());
+        m_host.setConsoleCaption(ConsoleCaption);
+    }
+    m_pendingPid = 0;
+    m_pendingVM.clear();
+    m_host.setMainWindowEnabled(true);
+}
+
+void Launcher::recordRunning(const QString& vmFile, qint64 pid)
+{
+    m_vm.WriteVMValue(vmFile, General, QStringLiteral("StatusID"), QString::number(pid));
+    m_vm.WriteVMValue(vmFile, General, QStringLiteral("Status"), Running);
+    m_vm.WriteVMValue(vmFile, General, QStringLiteral("Last Run"), lastRunStamp());
+    m_vm.ShowSettings();
+    TableHandle& processes = m_vm.table(VMContext::Table::Process);
+    QString error;
+    if (processes.isOpen() || processes.open(&error)) {
+        processes.insert();
+        processes.setFieldValue(QStringLiteral("PROCESSID"), QString::number(pid));
+        processes.setFieldValue(QStringLiteral("VM"), vmFile);
+        processes.post(&error);
+    }
+    if (!error.isEmpty())
+        Interaction::error(m_vm.dialogParent(), error);
+    m_host.SetNodeState(VMNameOf(vmFile), true);
+}
+
+QString Launcher::debugScriptPath(const QString& vmName)
+{
+    return QDir(QDir::tempPath()).filePath(vmName + QStringLiteral(".sh"));
+}
+
+QStringList Launcher::debugScriptLines(const QString& executable, const QString& launchString)
+{
+    QString command = shellWord(executable);
+    const QStringList arguments = CommandLine::SplitCommandLine(launchString);
+    for (const QString& argument : arguments)
+        command += QLatin1Char(' ') + shellWord(argument);
+    return {QStringLiteral("#!/bin/sh"),
+            QStringLiteral("clear"),
+            QStringLiteral("echo 'Vimor - Debug Mode'"),
+            QStringLiteral("echo '-------------------------'"),
+            QStringLiteral("echo"),
+            QStringLiteral("echo 'Qemu Launch Command:'"),
+            QStringLiteral("echo"),
+            QStringLiteral("echo ") + shellWord(fullCommandLine(executable, launchString)),
+            command,
+            QStringLiteral("echo"),
+            QStringLiteral("printf '%s' 'Press Enter to continue . . . '"),
+            QStringLiteral("read reply"),
+            QStringLiteral("clear")};
+}
+
+void Launcher::DebugLaunch(const QString& vmFile, const QString& launchString)
+{
+    const QString script = debugScriptPath(VMNameOf(vmFile));
+    // Whatever lies at the path (a link planted there included) goes; the new file is created
+    // afresh, never opened through a link.
+    QFile::remove(script);
+    QFile file(script);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+    const QStringList lines = debugScriptLines(m_lastExecutable, launchString);
+    const bool written =
+        file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLocal8Bit()) >= 0;
+    file.close();
+    const QStringList command = terminal ? terminal(script) : QStringList();
+    if (!written || command.isEmpty()) {
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+
+    auto* console = new QProcess(this);
+    console->setProgram(command.first());
+    console->setArguments(command.mid(1));
+    console->setWorkingDirectory(ProgramFolder::file(QStringLiteral("\\Media")));
+    console->setProcessChannelMode(QProcess::ForwardedChannels);
+    connect(console, &QProcess::finished, console, &QObject::deleteLater);
+    console->start();
+    if (console->waitForStarted(-1))
+        recordRunning(vmFile, console->processId());
+    else
+        console->deleteLater();
+    m_host.setMainWindowEnabled(true);
+}
+
+bool Launcher::SweepProcesses()
+{
+    TableHandle& rows = m_vm.table(VMContext::Table::ScanProc);
+    if (!rows.isOpen() && !rows.open())
+        return false;
+    bool aliveSeen = false;
+    for (rows.first(); !rows.eof(); rows.next()) {
+        bool ok = false;
+        const qint64 pid = rows.fieldValue(QStringLiteral("PROCESSID")).trimmed().toLongLong(&ok);
+        if (ok && Processes::IsProcessAlive(pid)) {
+            aliveSeen = true;
+            continue;
+        }
+        const QString vmFile = rows.fieldValue(QStringLiteral("VM"));
+        // A VM deleted meanwhile is not brought back as a file holding only its run state.
+        const bool exists = QFileInfo(vmFile).isFile();
+        if (exists) {
+            m_vm.WriteVMValue(vmFile, General, QStringLiteral("StatusID"), QString());
+            m_vm.WriteVMValue(vmFile, General, QStringLiteral("Status"), QStringLiteral("Stopped"));
+        }
+        if (!m_host.startingUp()) {
+            const QString panel = ReadVMFileValue(vmFile, General, QStringLiteral("PanelID"));
+            if (!panel.isEmpty())
+                Panels::RemovePanel(panel);
+        }
+        m_host.setStartingUp(false);
+        if (exists)
+            m_vm.WriteVMValue(vmFile, General, QStringLiteral("PanelID"), QString());
+        QFile::remove(debugScriptPath(VMNameOf(vmFile)));
+        rows.deleteRow();
+        m_host.setConsoleCaption(ConsoleCaption);
+        m_host.SetNodeState(VMNameOf(vmFile), false);
+        break;
+    }
+    return aliveSeen;
+}
+
+bool Launcher::CheckPanelSessions()
+{
+    return Panels::PanelsInUse() && SweepProcesses();
+}
+
+bool Launcher::isVMProcess(qint64 pid, const QString& vmFile) const
+{
+    return Processes::isQemu(pid) ||
+           ProcessStart::hasArgument(pid, debugScriptPath(VMNameOf(vmFile)));
+}
+
+void Launcher::StopClick()
+{
+    const QString vmFile = m_vm.selectedVM();
+    if (vmFile.isEmpty()) {
+        m_host.repaintTree();
+        return;
+    }
+    QWidget* parent = m_vm.dialogParent();
+    if (m_vm.ReadVMValue(General, QStringLiteral("Status")) != Running) {
+        Interaction::information(parent,
+                                 QStringLiteral("This virtual machine is marked as not running"));
+        m_host.repaintTree();
+        return;
+    }
+    m_host.setSysTimerEnabled(false);
+    if (m_vm.ReadVMValue(Hardware, QStringLiteral("OutputID")) == QLatin1String("0") &&
+        m_host.monitorTabShown()) {
+        if (Interaction::confirm(parent,
+                                 QStringLiteral("This will end your QEMU session - continue ?"))) {
+            m_host.SendMonitorCommand(QStringLiteral("quit"));
+            if (m_host.monitorConnected())
+                m_host.MonitorDisconnectAfterQuit();
+            m_host.selectRunTab(LaunchHost::RunTab::Hardware);
+        }
+    } else if (Interaction::confirm(parent, QStringLiteral("Terminating a Virtual Machine can "
+                                                           "cause data loss - continue ?"))) {
+        bool ok = false;
+        const QString recorded = m_vm.ReadVMValue(General, QStringLiteral("StatusID"));
+        const qint64 pid = recorded.trimmed().toLongLong(&ok);
+        // An identifier the system has given to another program since is never ended.
+        if (!(ok && isVMProcess(pid, vmFile) && Processes::terminate(pid))) {
+            m_vm.WriteVMValue({}, General, QStringLiteral("Status"), QStringLiteral("Stopped"));
+            m_vm.WriteVMValue({}, General, QStringLiteral("StatusID"), QString());
+            // Its row would otherwise outlive the stranger's process and then mark a later run
+            // of this VM stopped; the picture follows the file.
+            removeRows(m_vm.table(VMContext::Table::ScanProc), vmFile, recorded.trimmed());
+            m_host.SetNodeState(VMNameOf(vmFile), false);
+            m_host.ShowPanel(QStringLiteral("0"));
+            Interaction::information(parent,
+                                     QStringLiteral("The selected Virtual Machine Is Not Running"));
+        }
+    }
+    m_host.setSysTimerEnabled(true);
+    m_host.repaintTree();
+}
+
+void Launcher::InstallKqemuClick()
+{
+    if (!Interaction::confirm(m_vm.dialogParent(),
+                              QStringLiteral("Are you sure you wish to install the KQEMU "
+                                             "accelerator driver ?")))
+        return;
+    StopKqemuService();
+    m_host.setStatusPanel(1, QString());
+    RunInstaller(QStringLiteral("/INSTALL"));
+    m_host.UpdateKqemuMenu();
+}
+
+void Launcher::UninstallKqemuClick()
+{
+    if (!Interaction::confirm(m_vm.dialogParent(),
+                              QStringLiteral("Are you sure you wish to uninstall the KQEMU "
+                                             "accelerator driver ?")))
+        return;
+    StopKqemuService();
+    m_host.setStatusPanel(1, QString());
+    RunInstaller(QStringLiteral("/REMOVE"));
+    m_host.UpdateKqemuMenu();
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "launch/LaunchString.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QProcess;
+class QTimer;
+class VMContext;
+
+// What the launcher needs from the main window beyond the selected VM's file: the tree's
+// pictures, the window's enabled state, the run tabs, the panels, the monitor and the timer.
+class LaunchHost
+{
+public:
+    enum class RunTab
+    {
+        Hardware,
+        Console,
+        Monitor
+    };
+
+    virtual ~LaunchHost() = default;
+
+    // True when the selected tree node shows the running picture.
+    virtual bool selectedNodeRunning() const = 0;
+    virtual void setMainWindowEnabled(bool enabled) = 0;
+    virtual void repaintTree() = 0;
+    // Gives the VM nodes of that name the running or the VM picture.
+    virtual void SetNodeState(const QString& vmName, bool running) = 0;
+    virtual void ShowPanel(const QString& panelId) = 0;
+    virtual void setConsoleCaption(const QString& caption) = 0;
+    virtual void selectRunTab(RunTab tab) = 0;
+    virtual bool monitorTabShown() const = 0;
+    virtual void AttachMonitor() = 0;
+    virtual void SendMonitorCommand(const QString& command) = 0;
+    virtual bool monitorConnected() const = 0;
+    virtual void MonitorDisconnect() = 0;
+    // Closes the monitor after "quit" was sent, letting QEMU close its end first so the command
+    // is not lost.
+    virtual void MonitorDisconnectAfterQuit() { MonitorDisconnect(); }
+    virtual bool startingUp() const = 0;
+    virtual void setStartingUp(bool on) = 0;
+    virtual void setSysTimerEnabled(bool on) = 0;
+    virtual void setStatusPanel(int index, const QString& text) = 0;
+    virtual void UpdateKqemuMenu() = 0;
+    // The text of the "Hardware" tab's log view.
+    virtual QString logText() const = 0;
+    // The panels and tabs the command-line builder works with.
+    virtual LaunchEnvironment launchEnvironment() = 0;
+};
+
+// Starts VMs, confirms their start, keeps "process.dat" and the VMs' run state in step with the
+// processes, stops VMs, and runs the debug launch and the KQEMU installer commands.
+class Launcher final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Launcher)
+
+public:
+    Launcher(VMContext& vm, LaunchHost& host, QObject* parent = nullptr);
+    // Processes still running are left running: a VM outlives the window that started it.
+    ~Launcher() override;
+
+    void PlayClick();
+    // Starts the selected VM with the launch string just built.
+    void LaunchVM(const QString& launchString);
+    // One sweep over "process.dat": true when a recorded process it looked at is alive; cleans up
+    // after the first ended one.
+    bool SweepProcesses();
+    // True when panels are in use and a recorded process still runs.
+    bool CheckPanelSessions();
+    void StopClick();
+    void InstallKqemuClick();
+    void UninstallKqemuClick();
+
+    // The last launch of this run: the executable (unquoted, empty before the first) and the
+    // launch string.
+    QString lastExecutable() const { return m_lastExecutable; }
+    QString lastLaunchString() const { return m_lastLaunchString; }
+    // The identifier of the start being confirmed; 0 when none.
+    qint64 pendingProcessId() const { return m_pendingPid; }
+    bool confirmationPending() const;
+
+    // The debug script of a VM: "<temporary folder>/<VM name>.sh".
+    static QString debugScriptPath(const QString& vmName);
+    // The script's lines for the executable and the launch string; every word single-quoted.
+    static QStringList debugScriptLines(const QString& executable, const QString& launchString);
+
+    // The program and arguments that run the debug script in a terminal window:
+    // x-terminal-emulator, else xterm, each with "-e sh <script>". Replaceable for tests.
+    std::function<QStringList(const QString& script)> terminal;
+
+private:
+    void ProcTimerTimer();
+    void DebugLaunch(const QString& vmFile, const QString& launchString);
+    void recordRunning(const QString& vmFile, qint64 pid);
+    void watchOutput(QProcess* process);
+    // True when the process is the VM's emulator or the debug console started for it.
+    bool isVMProcess(qint64 pid, const QString& vmFile) const;
+
+    VMContext& m_vm;
+    LaunchHost& m_host;
+    QTimer* m_procTimer = nullptr;
+    QString m_lastExecutable;
+    QString m_lastLaunchString;
+    qint64 m_pendingPid = 0;
+    QString m_pendingVM;
+    QProcess* m_pendingProcess = nullptr;
+};
