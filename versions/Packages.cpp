@@ -1,0 +1,407 @@
+#include "versions/Packages.h"
+
+#include "model/ProgramFolder.h"
+#include "model/TableHandle.h"
+#include "model/VMFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStringList>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+// ---------------------------------------------------------------------------------------------
+// The package list
+
+namespace {
+
+QStringList listLines(const QByteArray& text)
+{
+    QString all = QString::fromUtf8(text);
+    all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    all.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = all.split(QLatin1Char('\n'));
+    // The break after the last line starts no line of its own.
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// The value of the first line whose name, directly followed by "=", matches in any letter case.
+QString listValue(const QStringList& lines, const QString& name)
+{
+    for (const QString& line : lines) {
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals >= 0 && QStringView(line).left(equals).compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(equals + 1);
+    }
+    return {};
+}
+
+bool isDigits(const QString& text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<QList<Package>> ParsePackageList(const QByteArray& text)
+{
+    const QStringList lines = listLines(text);
+    if (lines.isEmpty())
+        return std::nullopt;
+    const QString items = listValue(lines, QStringLiteral("items")).trimmed();
+    bool ok = false;
+    const int count = items.toInt(&ok);
+    if (!isDigits(items) || !ok || count <= 0 || count > MaxListedPackages)
+        return std::nullopt;
+    QList<Package> packages;
+    packages.reserve(count);
+    for (int i = 1; i <= count; ++i) {
+        const QString item = QStringLiteral("Item") + QString::number(i);
+        packages.append({listValue(lines, item), listValue(lines, item + QStringLiteral("Desc")),
+                         listValue(lines, item + QStringLiteral("Ver"))});
+    }
+    return packages;
+}
+
+bool IsSafePackageFileName(const QString& fileName)
+{
+    if (fileName.size() <= 4 || fileName.contains(QStringLiteral("..")))
+        return false;
+    for (const QChar c : fileName) {
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
+            c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    }
+    // Without a name left the package would unpack over the program folder itself.
+    const QString stem = fileName.left(fileName.size() - 4).trimmed();
+    return !stem.isEmpty() && stem != QStringLiteral(".");
+}
+
+QString PackageInstallFolder(const QString& fileName)
+{
+    if (!IsSafePackageFileName(fileName))
+        return {};
+    return QDir::toNativeSeparators(ProgramFolder::path() + QLatin1Char('/') +
+                                    fileName.left(fileName.size() - 4));
+}
+
+QUrl PackageListUrl(const QString& baseUrl)
+{
+    return QUrl(baseUrl + QStringLiteral("/vers.inf"));
+}
+
+QUrl PackageArchiveUrl(const QString& baseUrl, const QString& fileName)
+{
+    QUrl url(baseUrl + QLatin1Char('/'));
+    // Decoded mode escapes what a file name may hold but a path may not ("#", "?", blanks).
+    url.setPath(url.path(QUrl::FullyDecoded) + fileName, QUrl::DecodedMode);
+    return url;
+}
+
+bool AddPackageVersion(TableHandle& versions, const Package& package, const QString& installFolder,
+                       QString* error)
+{
+    if (!versions.isOpen() && !versions.open(error))
+        return false;
+    const QString yes = QStringLiteral("Yes");
+    const QString no = QStringLiteral("No");
+    versions.insert();
+    versions.setFieldValue(QStringLiteral("ID"), RandomId(50));
+    versions.setFieldValue(QStringLiteral("DESC"), package.description);
+    versions.setFieldValue(QStringLiteral("PATH"), installFolder);
+    static const QStringList generations = {QStringLiteral("QEMU 0.12 and above"),
+                                            QStringLiteral("QEMU 0.11.x"),
+                                            QStringLiteral("QEMU 0.10.x")};
+    // Only the three known codes fill the flags; any other leaves the row bare.
+    const int generation = static_cast<int>(
+        QStringList{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")}.indexOf(
+            package.code));
+    if (generation >= 0) {
+        const bool newest = generation == 0;
+        versions.setFieldValue(QStringLiteral("VERSION"), generations.at(generation));
+        versions.setFieldValue(QStringLiteral("VERID"), package.code);
+        versions.setFieldValue(QStringLiteral("KQEMU"), newest ? no : yes);
+        versions.setFieldValue(QStringLiteral("USB"), yes);
+        versions.setFieldValue(QStringLiteral("INT"), yes);
+        versions.setFieldValue(QStringLiteral("FMOD"), no);
+        versions.setFieldValue(QStringLiteral("CONSOLE"), newest ? no : yes);
+        versions.setFieldValue(QStringLiteral("BT"), yes);
+        versions.setFieldValue(QStringLiteral("DEFAULT"), no);
+    }
+    return versions.post(error);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Extraction
+
+namespace {
+
+bool refuse(QString* error, const QString& why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+QString entryName(const QByteArray& path)
+{
+    return QFile::decodeName(path);
+}
+
+// A path that can only name something below the folder it is taken from: relative, no drive, no
+// ".." part. Both separators count, as packages are made on a desktop that takes either.
+bool staysBelow(const QByteArray& path)
+{
+    if (path.isEmpty() || path.startsWith('/') || path.startsWith('\\'))
+        return false;
+    if (path.size() >= 2 && path.at(1) == ':')
+        return false;
+    QByteArray parts = path;
+    parts.replace('\\', '/');
+    for (const QByteArray& part : parts.split('/'))
+        if (part == "..")
+            return false;
+    return true;
+}
+
+// True when a folder on the way to the entry (not the entry itself, which is replaced) is a
+// symbolic link: writing through it could land anywhere.
+bool passesThroughLink(const QString& folder, const QByteArray& path)
+{
+    const QList<QByteArray> parts = path.split('/');
+    QString current = folder;
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        if (parts.at(i).isEmpty() || parts.at(i) == ".")
+            continue;
+        current += QLatin1Char('/') + QFile::decodeName(parts.at(i));
+        const QFileInfo info(current);
+        if (info.isSymLink())
+            return true;
+        if (!info.exists())
+            return false;
+    }
+    return false;
+}
+
+struct ReadArchive
+{
+    archive* a = archive_read_new();
+    ~ReadArchive() { archive_read_free(a); }
+};
+
+struct WriteDisk
+{
+    archive* a = archive_write_disk_new();
+    ~WriteDisk() { archive_write_free(a); }
+};
+
+// The writer resolves entry paths against the current folder; it is the install folder while the
+// archive unpacks and is put back afterwards.
+struct CurrentFolder
+{
+    QString previous = QDir::currentPath();
+    ~CurrentFolder() { QDir::setCurrent(previous); }
+};
+
+QString archiveError(archive* a)
+{
+    const char* text = archive_error_string(a);
+    return text ? QString::fromLocal8Bit(text) : QStringLiteral("archive error");
+}
+
+} // namespace
+
+bool ExtractPackage(const QString& archivePath, const QString& folder,
+                    const std::function<void(qint64 done, qint64 total)>& progress, QString* error,
+                    const ExtractLimits& limits)
+{
+    const QString root = QFileInfo(folder).absoluteFilePath();
+    if (!QFileInfo(root).isDir())
+        return refuse(error, QStringLiteral("no folder %1").arg(root));
+    const qint64 archiveSize = QFileInfo(archivePath).size();
+
+    ReadArchive in;
+    archive_read_support_format_zip(in.a);
+    if (archive_read_open_filename(in.a, QFile::encodeName(archivePath).constData(), 65536) !=
+        ARCHIVE_OK)
+        return refuse(error, archiveError(in.a));
+
+    WriteDisk out;
+    archive_write_disk_set_options(out.a, ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                                              ARCHIVE_EXTRACT_SECURE_NODOTDOT |
+                                              ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS);
+    CurrentFolder restore;
+    if (!QDir::setCurrent(root))
+        return refuse(error, QStringLiteral("cannot enter %1").arg(root));
+
+    qint64 written = 0;
+    int entries = 0;
+    if (progress)
+        progress(0, archiveSize);
+    for (;;) {
+        archive_entry* entry = nullptr;
+        const int header = archive_read_next_header(in.a, &entry);
+        if (header == ARCHIVE_EOF)
+            break;
+        if (header < ARCHIVE_WARN)
+            return refuse(error, archiveError(in.a));
+        if (++entries > limits.maxEntries)
+            return refuse(error, QStringLiteral("more than %1 entries").arg(limits.maxEntries));
+
+        const char* rawName = archive_entry_pathname(entry);
+        QByteArray path = rawName ? QByteArray(rawName) : QByteArray();
+        if (!staysBelow(path))
+            return refuse(error, QStringLiteral("unsafe entry %1").arg(entryName(path)));
+        path.replace('\\', '/');
+        archive_entry_set_pathname(entry, path.constData());
+        if (passesThroughLink(root, path))
+            return refuse(error, QStringLiteral("entry through a link %1").arg(entryName(path)));
+        if (archive_entry_hardlink(entry))
+            return refuse(error, QStringLiteral("hard link %1").arg(entryName(path)));
+        const auto type = archive_entry_filetype(entry);
+        if (type == AE_IFLNK) {
+            const char* target = archive_entry_symlink(entry);
+            // Only links that point down from where they stand keep every path inside the folder.
+            if (!target || !staysBelow(QByteArray(target)))
+                return refuse(error, QStringLiteral("unsafe link %1").arg(entryName(path)));
+        } else if (type != AE_IFREG && type != AE_IFDIR) {
+            return refuse(error, QStringLiteral("unsupported entry %1").arg(entryName(path)));
+        }
+        if (archive_entry_size_is_set(entry) &&
+            archive_entry_size(entry) > limits.maxTotalBytes - written)
+            return refuse(error, QStringLiteral("package too large"));
+
+        if (archive_write_header(out.a, entry) < ARCHIVE_WARN)
+            return refuse(error, archiveError(out.a));
+        for (;;) {
+            const void* block = nullptr;
+            size_t size = 0;
+            la_int64_t offset = 0;
+            const int read = archive_read_data_block(in.a, &block, &size, &offset);
+            if (read == ARCHIVE_EOF)
+                break;
+            if (read != ARCHIVE_OK)
+                return refuse(error, archiveError(in.a));
+            // Counted as it unpacks: the sizes an archive announces need not be true.
+            written += qint64(size);
+            if (written > limits.maxTotalBytes)
+                return refuse(error, QStringLiteral("package too large"));
+            if (archive_write_data_block(out.a, block, size, offset) != ARCHIVE_OK)
+                return refuse(error, archiveError(out.a));
+            if (progress)
+                progress(archive_filter_bytes(in.a, -1), archiveSize);
+        }
+        if (archive_write_finish_entry(out.a) < ARCHIVE_WARN)
+            return refuse(error, archiveError(out.a));
+    }
+    if (archive_write_close(out.a) < ARCHIVE_WARN)
+        return refuse(error, archiveError(out.a));
+    if (progress)
+        progress(archiveSize, archiveSize);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// HTTP
+
+HttpGet::HttpGet(QObject* parent)
+    : QObject(parent), m_network(std::make_unique<QNetworkAccessManager>())
+{}
+
+HttpGet::~HttpGet()
+{
+    abort();
+}
+
+void HttpGet::start(const QUrl& url, QFile* sink)
+{
+    abort();
+    m_sink = sink;
+    m_data.clear();
+    m_received = 0;
+    m_ok = false;
+    m_done = false;
+    m_error.clear();
+    QNetworkRequest request(url);
+    request.setTransferTimeout(m_stallTimeout);
+    m_reply = m_network->get(request);
+    connect(m_reply, &QNetworkReply::readyRead, this, &HttpGet::readBody);
+    connect(m_reply, &QNetworkReply::downloadProgress, this,
+            [this](qint64 received, qint64 total) { emit progress(received, total); });
+    connect(m_reply, &QNetworkReply::finished, this, &HttpGet::finish);
+}
+
+void HttpGet::abort()
+{
+    if (!m_reply)
+        return;
+    QNetworkReply* reply = m_reply;
+    m_reply = nullptr;
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+}
+
+void HttpGet::readBody()
+{
+    if (!m_reply || !m_reply->isOpen() || !m_error.isEmpty())
+        return;
+    const QByteArray chunk = m_reply->readAll();
+    m_received += chunk.size();
+    if (m_sink) {
+        if (m_sink->write(chunk) != chunk.size())
+            fail(QStringLiteral("cannot write %1").arg(m_sink->fileName()));
+        return;
+    }
+    m_data += chunk;
+    if (m_data.size() > m_maxMemory)
+        fail(QStringLiteral("reply too large"));
+}
+
+void HttpGet::fail(const QString& why)
+{
+    m_error = why;
+    // Aborting finishes the reply, which reports the failure.
+    if (m_reply)
+        m_reply->abort();
+}
+
+void HttpGet::finish()
+{
+    if (m_done || !m_reply)
+        return;
+    readBody();
+    m_done = true;
+    QNetworkReply* reply = m_reply;
+    m_reply = nullptr;
+    reply->deleteLater();
+
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (m_error.isEmpty() && reply->error() != QNetworkReply::NoError)
+        m_error = reply->errorString();
+    if (m_error.isEmpty() && (status < 200 || status > 299))
+        m_error = QStringLiteral("HTTP status %1").arg(status);
+    // A body cut short must not pass for the whole file. Compressed bodies arrive decoded, so
+    // their announced length says nothing about what was received.
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (m_error.isEmpty() && length.isValid() && !reply->hasRawHeader("Content-Encoding") &&
+        length.toLongLong() != m_received)
+        m_error =
+            QStringLiteral("received %1 of %2 bytes").arg(m_received).arg(length.toLongLong());
+    if (m_error.isEmpty() && m_sink && !m_sink->flush())
+        m_error = QStringLiteral("cannot write %1").arg(m_sink->fileName());
+    m_ok = m_error.isEmpty();
+    emit finished(m_ok);
+}

@@ -1,0 +1,124 @@
+#include "versions/ui/DownloadQemuWindow.h"
+
+#include "model/Settings.h"
+#include "platform/ui/Interaction.h"
+#include "versions/ui/InstallPackageWindow.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+DownloadQemuWindow::DownloadQemuWindow(const QList<Package>& packages, QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Download QEMU"));
+    auto* layout = new QVBoxLayout(this);
+    auto* tabs = new QTabWidget(this);
+    m_list = new QTreeWidget;
+    m_list->setRootIsDecorated(false);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setHeaderLabels(
+        {QStringLiteral("Filename"), QStringLiteral("Description"), QStringLiteral("Version ID")});
+    for (const Package& package : packages)
+        m_list->addTopLevelItem(
+            new QTreeWidgetItem({package.fileName, package.description, package.code}));
+    tabs->addTab(m_list, QStringLiteral("Downloadable Versions"));
+    layout->addWidget(tabs);
+
+    auto* buttons = new QDialogButtonBox(this);
+    m_download = buttons->addButton(QStringLiteral("Download"), QDialogButtonBox::AcceptRole);
+    QPushButton* cancel =
+        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    layout->addWidget(buttons);
+    connect(m_download, &QPushButton::clicked, this, &DownloadQemuWindow::DownloadClick);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    resize(520, 300);
+}
+
+int DownloadQemuWindow::selectedRow() const
+{
+    const QList<QTreeWidgetItem*> selected = m_list->selectedItems();
+    return selected.isEmpty() ? -1 : m_list->indexOfTopLevelItem(selected.constFirst());
+}
+
+void DownloadQemuWindow::DownloadClick()
+{
+    if (selectedRow() < 0) {
+        Interaction::warning(this, QStringLiteral("Please select a QEMU package to download"));
+        return;
+    }
+    accept();
+}
+
+namespace {
+
+const QString ListFailed =
+    QStringLiteral("Unable to retrieve QEMU package information, Please try again later");
+
+// The command from the list's arrival to the end of the installation.
+void ChooseAndInstall(QWidget* parent, TableHandle& versions, const QByteArray& list,
+                      const std::function<void(const QString&)>& installWindowClosed)
+{
+    const std::optional<QList<Package>> packages = ParsePackageList(list);
+    if (!packages) {
+        Interaction::error(parent, ListFailed);
+        return;
+    }
+    DownloadQemuWindow chooser(*packages, parent);
+    if (Interaction::current().execDialog(chooser) != QDialog::Accepted ||
+        chooser.selectedRow() < 0)
+        return;
+    const Package package = packages->at(chooser.selectedRow());
+
+    // A name from the server must not lead anywhere but to a new folder of the program folder.
+    const QString folder = PackageInstallFolder(package.fileName);
+    if (folder.isEmpty()) {
+        Interaction::error(parent,
+                           QStringLiteral("There was a problem extracting the QEMU package"));
+        return;
+    }
+    if (QFileInfo(folder).isSymLink() || !QDir().mkpath(folder)) {
+        Interaction::error(parent, QStringLiteral("Unable to create download directory"));
+        return;
+    }
+    InstallPackageWindow installer(package, folder, versions, parent);
+    Interaction::current().execDialog(installer);
+    if (installWindowClosed)
+        installWindowClosed(package.description);
+}
+
+} // namespace
+
+QObject* DownloadPackage(QWidget* parent, TableHandle& versions,
+                         std::function<void(const QString& description)> installWindowClosed)
+{
+    const QString base = SettingsFile().value(SettingKeys::PackageURL);
+    if (base.isEmpty())
+        return nullptr;
+    auto* get = new HttpGet(parent);
+    QObject::connect(get, &HttpGet::finished, get,
+                     [get, parent = QPointer<QWidget>(parent), &versions,
+                      done = std::move(installWindowClosed)](bool ok) {
+                         get->deleteLater();
+                         if (!ok)
+                             return;
+                         // The windows run after the transfer has wound down, and not at all once
+                         // the window that asked for them is gone.
+                         QObject* context = parent ? static_cast<QObject*>(parent.data()) : qApp;
+                         QTimer::singleShot(0, context,
+                                            [parent, &versions, list = get->data(), done] {
+                                                ChooseAndInstall(parent, versions, list, done);
+                                            });
+                     });
+    get->start(PackageListUrl(base));
+    return get;
+}
