@@ -1,0 +1,106 @@
+#include "services/UpdateCheck.h"
+
+#include <QLocale>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+
+UpdateFile UpdateFile::parse(const QByteArray& text)
+{
+    UpdateFile file;
+    QString all = QString::fromUtf8(text);
+    all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    all.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    file.m_lines = all.split(QLatin1Char('\n'));
+    // A final line break ends the last line; it does not start another one.
+    if (!file.m_lines.isEmpty() && file.m_lines.last().isEmpty())
+        file.m_lines.removeLast();
+    return file;
+}
+
+QString UpdateFile::value(const QString& name) const
+{
+    for (const QString& line : m_lines) {
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            continue;
+        if (line.left(equals).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(equals + 1).trimmed();
+    }
+    return {};
+}
+
+std::optional<double> UpdateFile::version() const
+{
+    const QString text = value(QStringLiteral("Version"));
+    if (text.isEmpty())
+        return 0.0;
+    QString number = text;
+    number.replace(QLatin1Char(','), QLatin1Char('.'));
+    bool ok = false;
+    const double result = number.toDouble(&ok);
+    if (!ok)
+        return std::nullopt;
+    return result;
+}
+
+QString UpdateFile::versionLine() const
+{
+    const QString details = value(QStringLiteral("Details"));
+    if (!details.isEmpty())
+        return details;
+    return QStringLiteral("Version ") + ShortestVersionText(version().value_or(0));
+}
+
+bool UpdateFile::isNewerThan(double installedVersion) const
+{
+    const std::optional<double> published = version();
+    return published && *published > installedVersion;
+}
+
+QString ShortestVersionText(double version)
+{
+    return QString::number(version, 'f', QLocale::FloatingPointShortest);
+}
+
+UpdateCheck::UpdateCheck(QObject* parent)
+    : QObject(parent), m_network(new QNetworkAccessManager(this))
+{}
+
+UpdateCheck::~UpdateCheck()
+{
+    if (m_reply) {
+        disconnect(m_reply, nullptr, this, nullptr);
+        m_reply->abort();
+    }
+}
+
+void UpdateCheck::start(const QString& url, bool manual)
+{
+    if (url.isEmpty())
+        return;
+    if (manual)
+        m_manual = true;
+    if (m_reply)
+        return;
+    QNetworkRequest request{QUrl(url)};
+    request.setTransferTimeout(m_timeout);
+    m_reply = m_network->get(request);
+    connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::replyFinished);
+}
+
+void UpdateCheck::replyFinished()
+{
+    QNetworkReply* reply = m_reply;
+    m_reply.clear();
+    const bool manual = m_manual;
+    m_manual = false;
+    if (!reply)
+        return;
+    reply->deleteLater();
+    const UpdateFile file = reply->error() == QNetworkReply::NoError
+                                ? UpdateFile::parse(reply->readAll())
+                                : UpdateFile();
+    emit finished(file, manual);
+}
