@@ -1,6 +1,6 @@
 #include "devices/ui/NetworkCardDialog.h"
 
-#include "devices/TapSelection.h"
+#include "devices/ui/TapSelection.h"
 #include "model/VMContext.h"
 #include "platform/ui/Interaction.h"
 
