@@ -3,13 +3,19 @@
 #include "app/MainWindowLogic.h"
 #include "app/ui/AboutDialog.h"
 #include "app/ui/ConsoleFont.h"
+#include "app/ui/FirstRunWizard.h"
+#include "app/ui/OptionsDialog.h"
 #include "devices/ui/PortCommands.h"
+#include "devices/ui/TapSelection.h"
+#include "devices/ui/UsbDevicesWindow.h"
 #include "launch/Kqemu.h"
 #include "launch/MonitorClient.h"
 #include "launch/ui/MonitorTerminal.h"
 #include "launch/ui/SnapshotChooser.h"
 #include "launch/ui/VMControl.h"
+#include "library/ui/NewVMWizard.h"
 #include "library/ui/OperatingSystemsWindow.h"
+#include "library/ui/VMDeletion.h"
 #include "library/ui/VMStoresWindow.h"
 #include "media/ui/DiskCreation.h"
 #include "media/ui/DriveEditors.h"
@@ -21,10 +27,13 @@
 #include "platform/Processes.h"
 #include "platform/Shell.h"
 #include "platform/ui/Interaction.h"
+#include "services/ui/UpdateChecker.h"
 #include "settings/SettingsView.h"
 #include "settings/ui/AdvancedEditors.h"
 #include "settings/ui/HardwareEditors.h"
 #include "settings/ui/SettingsLists.h"
+#include "versions/ui/DownloadQemuWindow.h"
+#include "versions/ui/VersionControlWindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -104,6 +113,16 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent), m_versions(VRVersDB, VerLoo
     m_snapshots = new SnapshotChooser(*this, this);
     m_driveEditors = new DriveEditors(*this, *m_diskCreation, *m_mediaWizard, *m_snapshots, this);
     m_launcher = new Launcher(*this, *this, this);
+    m_options = new OptionsDialog(this);
+    m_updates = new UpdateChecker(this, m_settings);
+    m_versionControl = new VersionControlWindow(VRVersDB, m_versions, this);
+    m_usbDevices = new UsbDevicesWindow(*this, *m_diskCreation, this);
+    m_newVMWizard = new NewVMWizard(*this, m_storeLists, this);
+    m_versionControl->downloadPackage = [this] {
+        DownloadPackage(m_versionControl, VRVersDB, [this](const QString& description) {
+            m_versionControl->ShowVersion(description);
+        });
+    };
     m_advancedEditors->setLastLaunchSource([this] {
         return AdvancedEditing::LastLaunch{m_launcher->lastExecutable(),
                                            m_launcher->lastLaunchString()};
@@ -897,7 +916,10 @@ void TMain::BrowseMediaFolderClick()
 // The steps below belong to subsystems that are not in place yet; each does the least its
 // caller needs until then.
 
-void TMain::ShowUsbDevices() {}
+void TMain::ShowUsbDevices()
+{
+    m_usbDevices->ShowUsbDevices();
+}
 
 void TMain::UpdateKqemuMenu()
 {
@@ -906,20 +928,45 @@ void TMain::UpdateKqemuMenu()
     m_uninstallKqemu->setEnabled(installed);
 }
 
-void TMain::StartUpdateCheck(const QString&) {}
+void TMain::StartUpdateCheck(const QString& url)
+{
+    m_updates->StartUpdateCheck(url);
+}
 
 bool TMain::ShowFirstRunWizard()
 {
     ++m_firstRunWizardShows;
-    return false;
+    FirstRunSteps steps;
+    steps.installKqemu = [this] {
+        StopKqemuService();
+        setStatusPanel(1, QString());
+        RunInstaller(QStringLiteral("/INSTALL"));
+        UpdateKqemuMenu();
+    };
+    steps.reReadSettings = [this] { ReadSettings(true); };
+    return RunFirstRunWizard(this, m_settings, steps);
 }
 
 void TMain::CreateNewVirtualDiskClick()
 {
     m_diskCreation->CreateNewVirtualDiskClick();
 }
-void TMain::NewVMClick() {}
-void TMain::DeleteVMClick() {}
+void TMain::NewVMClick()
+{
+    const QString vm = m_newVMWizard->NewVMClick();
+    if (vm.isEmpty())
+        return;
+    BuildVMTree();
+    selectVM(vm);
+    ShowSettings();
+}
+void TMain::DeleteVMClick()
+{
+    if (::DeleteVMClick(*this) != VMDeletion::Deleted)
+        return;
+    m_vmPages->hide();
+    BuildVMTree();
+}
 void TMain::VMControlClick(const QString& command)
 {
     m_vmControl->run(command);
@@ -975,14 +1022,26 @@ void TMain::showPauseState(bool paused)
     m_pauseButton->setIcon(QIcon(m_images.ti.image(paused ? ResumePicture : PausePicture)));
     m_pauseAction->setText(m_vmControl->pauseCaption());
 }
-void TMain::ConfigureTapClick() {}
+void TMain::ConfigureTapClick()
+{
+    ConfigureTapAdapters(this);
+}
 void TMain::OpenMediaWizard()
 {
     m_mediaWizard->OpenMediaWizard();
 }
-void TMain::QemuVersionManagementClick() {}
-void TMain::ShowOptions() {}
-void TMain::CheckForUpdates2Click() {}
+void TMain::QemuVersionManagementClick()
+{
+    m_versionControl->run();
+}
+void TMain::ShowOptions()
+{
+    m_options->ShowOptions(m_settings);
+}
+void TMain::CheckForUpdates2Click()
+{
+    m_updates->CheckForUpdates2Click();
+}
 
 // Launching and stopping VMs, and the process watcher.
 

@@ -128,6 +128,65 @@ private slots:
         QCOMPARE(file.readAll(), before); // cancelled: nothing written
     }
 
+    // The commands of the menus and toolbar open their windows; cancelled, they change nothing.
+    void commandsOpenTheirWindows_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("new VM") << QStringLiteral("new")
+                                << QStringLiteral("New Virual Machine Wizard");
+        QTest::newRow("versions") << QStringLiteral("versions")
+                                  << QStringLiteral("Qemu Version Control");
+        QTest::newRow("options") << QStringLiteral("options") << QStringLiteral("Options");
+        QTest::newRow("USB devices") << QStringLiteral("usb") << QStringLiteral("USB Devices");
+        QTest::newRow("new disk") << QStringLiteral("disk") << QStringLiteral("New Disk Image");
+        QTest::newRow("media") << QStringLiteral("media") << QStringLiteral("Import Media Wizard");
+    }
+
+    void commandsOpenTheirWindows()
+    {
+        QFETCH(QString, command);
+        TMain window;
+        const QByteArray before = [this] {
+            QFile file(m_vm);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        QString shownTitle;
+        m_script->answerDialog([&shownTitle](QDialog& dialog) {
+            shownTitle = dialog.windowTitle();
+            return int(QDialog::Rejected);
+        });
+        if (command == QLatin1String("new"))
+            window.NewVMClick();
+        else if (command == QLatin1String("versions"))
+            window.QemuVersionManagementClick();
+        else if (command == QLatin1String("options"))
+            window.ShowOptions();
+        else if (command == QLatin1String("usb"))
+            window.ShowUsbDevices();
+        else if (command == QLatin1String("disk"))
+            window.CreateNewVirtualDiskClick();
+        else
+            window.OpenMediaWizard();
+        QTEST(shownTitle, "title");
+        QFile file(m_vm);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
+
+    // Deleting asks twice; answering No to the first keeps the VM and its tree node.
+    void deleteAsksFirst()
+    {
+        TMain window;
+        QCOMPARE(window.selectedVM(), m_vm);
+        m_script->answerMessage(Interaction::Answer::No);
+        window.DeleteVMClick();
+        QCOMPARE(m_script->shown().size(), 1);
+        QCOMPARE(m_script->shown().first().kind, QStringLiteral("confirmation"));
+        QVERIFY(QFile::exists(m_vm));
+        QVERIFY(window.selectVM(m_vm));
+    }
+
     void noSelectedRowOpensNothing()
     {
         TMain window;
