@@ -3,6 +3,7 @@
 #include "platform/HostDrives.h"
 #include "platform/ui/Interaction.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -32,21 +33,6 @@ QByteArray pattern(qint64 size, int seed)
     for (qint64 i = 0; i < size; ++i)
         bytes[i] = char((i * 13 + i / 509 + seed) & 0xff);
     return bytes;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 template <typename T>

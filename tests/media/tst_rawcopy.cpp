@@ -1,6 +1,7 @@
 #include "media/RawCopy.h"
 #include "platform/HostDrives.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,21 +22,6 @@ QByteArray pattern(qint64 size)
     for (qint64 i = 0; i < size; ++i)
         bytes[i] = char((i * 7 + i / 251 + i / Chunk) & 0xff);
     return bytes;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestFiles.h"
 #include "versions/PackageTestFixtures.h"
 #include "versions/Packages.h"
 
@@ -32,13 +33,6 @@ QStringList tree(const QString& folder)
         names.append(QDir(folder).relativeFilePath(it.next()));
     names.sort();
     return names;
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 QByteArray readFile(const QString& path)
