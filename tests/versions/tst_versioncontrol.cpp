@@ -1,3 +1,4 @@
+#include "VersionRows.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
@@ -17,31 +18,6 @@ namespace {
 QString s(const char* text)
 {
     return QString::fromUtf8(text);
-}
-
-// The fields a row is written and compared by, in this order.
-const QStringList RowFields{s("ID"),  s("DESC"),    s("VERSION"), s("VERID"), s("PATH"),
-                            s("INT"), s("USB"),     s("KQEMU"),   s("FMOD"),  s("CONSOLE"),
-                            s("BT"),  s("DEFAULT"), s("BOOT")};
-
-// Appends rows given as "ID|DESC|VERSION|VERID|PATH|INT|USB|KQEMU|FMOD|CONSOLE|BT|DEFAULT|BOOT"
-// (missing trailing parts stay empty).
-bool appendRows(const QStringList& rows)
-{
-    TableHandle handle;
-    handle.setFolder(ProgramFolder::path());
-    handle.setTableName(TableSchemas::VersionTable);
-    if (!handle.open())
-        return false;
-    for (const QString& row : rows) {
-        const QStringList parts = row.split(QLatin1Char('|'));
-        handle.insert();
-        for (int i = 0; i < parts.size(); ++i)
-            handle.setFieldValue(RowFields.at(i), parts.at(i));
-        if (!handle.post())
-            return false;
-    }
-    return true;
 }
 
 // Every live row in record order, in the form appendRows takes; an identifier of 50 characters

@@ -1,3 +1,4 @@
+#include "VersionRows.h"
 #include "app/ui/TMain.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
@@ -38,29 +39,6 @@ const QString InUse = s("You CANNOT delete this version definition as it is in u
 const QString DeleteQuestion = s("Are you sure you wish to delete this Qemu Version definition ?");
 const QString DownloadQuestion =
     s("Do you wish to download an alternative version of QEMU which is compatible with Vimor ?");
-
-const QStringList RowFields{s("ID"),  s("DESC"),    s("VERSION"), s("VERID"), s("PATH"),
-                            s("INT"), s("USB"),     s("KQEMU"),   s("FMOD"),  s("CONSOLE"),
-                            s("BT"),  s("DEFAULT"), s("BOOT")};
-
-// Rows as "ID|DESC|VERSION|VERID|PATH|INT|USB|KQEMU|FMOD|CONSOLE|BT|DEFAULT|BOOT".
-bool appendRows(const QStringList& rows)
-{
-    TableHandle handle;
-    handle.setFolder(ProgramFolder::path());
-    handle.setTableName(TableSchemas::VersionTable);
-    if (!handle.open())
-        return false;
-    for (const QString& row : rows) {
-        const QStringList parts = row.split(QLatin1Char('|'));
-        handle.insert();
-        for (int i = 0; i < parts.size(); ++i)
-            handle.setFieldValue(RowFields.at(i), parts.at(i));
-        if (!handle.post())
-            return false;
-    }
-    return true;
-}
 
 // Every live row in record order; a 50-character identifier not among the known ones reads "<new>".
 QStringList tableRows(const QStringList& knownIds)
