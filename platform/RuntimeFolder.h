@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Where this user's private run-time files live: the single-instance lock, the monitor sockets and
+// the display sockets. Another local user must never be able to reach, replace or pre-create
+// anything in it.
+namespace RuntimeFolder {
+
+// The user's runtime folder ($XDG_RUNTIME_DIR), or, without one, "<temp>/vimor-<uid>" created
+// 0700. Empty, with the reason, when the folder is not the user's own, is writable by others, or is
+// a link.
+QString userFolder(QString* error = nullptr);
+
+// userFolder() + "/vimor", created 0700 and checked the same way; empty, with the reason, when it
+// cannot be had.
+QString vimorFolder(QString* error = nullptr);
+
+// Makes folder (0700) when missing and checks that it is a real folder owned by this user that no
+// one else may write to; false with the reason otherwise.
+bool ensurePrivateFolder(const QString& folder, QString* error = nullptr);
+
+} // namespace RuntimeFolder
