@@ -5,6 +5,7 @@
 #include "media/DriveValues.h"
 #include "model/HardwareCatalogue.h"
 #include "model/ProgramFolder.h"
+#include "model/QemuGeneration.h"
 #include "model/TableHandle.h"
 #include "model/VMFile.h"
 #include "platform/Host.h"
@@ -171,7 +172,7 @@ OutputState OutputStateFor(VersionRegistry& registry, const QString& versionId)
     OutputState state;
     const bool integrated = registry.VersionFlag(versionId, QStringLiteral("INT"));
     const int code = registry.VersionCodeNumber(versionId);
-    state.groupEnabled = (code == 0 || code == 1) && integrated;
+    state.groupEnabled = QemuGeneration::offersIntegratedDisplay(code) && integrated;
     state.listEnabled = integrated;
     state.choice = integrated ? Output::Vimor : Output::QemuWindow;
     return state;
@@ -194,8 +195,7 @@ QString ComposeVM(const Plan& plan, VersionRegistry& registry, const DiskCreator
 
     const QString code = registry.VersionCode(plan.versionId);
     QString failure;
-    if (!WriteVMTemplate(vmFile, code == QLatin1String("0") || code == QLatin1String("1"),
-                         &failure)) {
+    if (!WriteVMTemplate(vmFile, QemuGeneration::takesBootOrder(code), &failure)) {
         if (!createdDisk.isEmpty())
             QFile::remove(createdDisk);
         if (error)

@@ -1,5 +1,6 @@
 #include "media/DriveEditing.h"
 
+#include "model/QemuGeneration.h"
 #include "model/VMContext.h"
 
 #include <QRegularExpression>
@@ -171,7 +172,7 @@ QStringList BootOrderNames()
 
 bool UsesBootOrder(const QString& versionCode)
 {
-    return versionCode == QLatin1String("0") || versionCode == QLatin1String("1");
+    return QemuGeneration::takesBootOrder(versionCode);
 }
 
 QStringList SplitBootOrder(const QString& stored)

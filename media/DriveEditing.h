@@ -90,7 +90,8 @@ QString TooManyBootItemsWarning();
 
 // "CD/DVD Drive", "Floppy Drive", "Hard Drive", "Network".
 QStringList BootOrderNames();
-// True when the QEMU version takes a boot order ("VERID" "0" or "1") rather than one boot drive.
+// True when the QEMU version takes a boot order ("VERID" "0", "1" or "3") rather than one boot
+// drive.
 bool UsesBootOrder(const QString& versionCode);
 
 // The stored list split at "|", without empty pieces, in stored order.

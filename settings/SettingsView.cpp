@@ -1,6 +1,7 @@
 #include "settings/SettingsView.h"
 
 #include "model/IniFile.h"
+#include "model/QemuGeneration.h"
 #include "model/TableHandle.h"
 #include "model/VMContext.h"
 #include "model/VMFile.h"
@@ -302,7 +303,7 @@ QList<SettingsRow> driveRows(const Reader& read, const QString& versionCode)
     add(rows, u"Floppy Drive 0"_s, read(Drives, u"FloppyA"_s), 18);
     add(rows, u"Floppy Drive 1"_s, read(Drives, u"FloppyB"_s), 36);
     add(rows, u"CD-ROM"_s, read(Drives, u"CDROM"_s), 39);
-    if (versionCode == u"0"_s || versionCode == u"1"_s)
+    if (QemuGeneration::takesBootOrder(versionCode))
         add(rows, u"Boot Order"_s, read(Drives, u"BootOrder"_s), 21);
     else
         add(rows, u"Boot Drive"_s, read(Drives, u"Boot Drive"_s), 21);

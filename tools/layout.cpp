@@ -96,9 +96,9 @@ bool createTables(const QString& folder)
     const QString description = qemuVersion.isEmpty()
                                     ? s("QEMU (Debian)")
                                     : QStringLiteral("QEMU %1 (Debian)").arg(qemuVersion);
-    // The host's QEMU draws its own window and has no KQEMU, FMOD or Bluetooth; it takes USB
-    // devices and the monitor connection.
-    const QList<Row> versions = {{{s("VERSION"), s("QEMU 0.12 and above")},
+    // The host's QEMU speaks today's command line, draws its own window and has no KQEMU, FMOD or
+    // Bluetooth; it takes USB devices and the monitor connection.
+    const QList<Row> versions = {{{s("VERSION"), s("QEMU 7.2 and above")},
                                   {s("DESC"), description},
                                   {s("BOOT"), QString()},
                                   {s("INT"), s("No")},
@@ -109,7 +109,7 @@ bool createTables(const QString& folder)
                                   {s("FMOD"), s("No")},
                                   {s("ID"), RandomId(50)},
                                   {s("BT"), s("No")},
-                                  {s("VERID"), s("0")},
+                                  {s("VERID"), s("3")},
                                   {s("CONSOLE"), s("Yes")}}};
 
     // Memory and first-disk sizes in MB that each system needs to install and run comfortably.

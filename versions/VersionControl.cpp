@@ -30,7 +30,8 @@ const QString VERID = QStringLiteral("VERID");
 const QString CONSOLE = QStringLiteral("CONSOLE");
 
 constexpr int IdLength = 50;
-constexpr int NewerGeneration = 0; // "QEMU 0.12 and above": no KQEMU, no monitor by default
+constexpr int NewerGeneration = 0;  // "QEMU 0.12 and above": no KQEMU, no monitor by default
+constexpr int ModernGeneration = 3; // "QEMU 7.2 and above": no KQEMU; its monitor is private
 constexpr int PresetGeneration = 1;
 
 bool ready(TableHandle& versions, QString* error)
@@ -107,7 +108,7 @@ bool fail(const TableHandle& versions, QString* error)
 QStringList VersionNames()
 {
     return {QStringLiteral("QEMU 0.12 and above"), QStringLiteral("QEMU 0.11.x"),
-            QStringLiteral("QEMU 0.10.x")};
+            QStringLiteral("QEMU 0.10.x"), QStringLiteral("QEMU 7.2 and above")};
 }
 
 QString RootData()
@@ -182,18 +183,16 @@ VersionForm FormFromRow(const VersionRow& row)
 
 bool KqemuAllowed(int version)
 {
-    return version != NewerGeneration;
+    return version != NewerGeneration && version != ModernGeneration;
 }
 
 void ChooseVersion(VersionForm& form, int version)
 {
     form.version = version;
-    if (!KqemuAllowed(version)) {
+    if (!KqemuAllowed(version))
         form.kqemu = false;
-        form.console = false;
-    } else {
-        form.console = true;
-    }
+    // Today's QEMU keeps its monitor on a socket only this user can reach, so it stays offered.
+    form.console = version != NewerGeneration;
 }
 
 std::optional<QString> AddVersion(TableHandle& versions, const VersionForm& form, QString* error)

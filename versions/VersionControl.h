@@ -76,7 +76,8 @@ VersionForm FormFromRow(const VersionRow& row);
 // Whether "Enable KQEMU Support" may be used with the version; when not, it is unchecked too.
 bool KqemuAllowed(int version);
 // The boxes after the user picks another version: "QEMU 0.12 and above" clears KQEMU and the
-// monitor, the others check the monitor.
+// monitor, "QEMU 7.2 and above" clears KQEMU and checks the monitor, the others check the
+// monitor.
 void ChooseVersion(VersionForm& form, int version);
 
 // Appends a row for the form with a new 50-character identifier, then applies the default rule;

@@ -159,8 +159,8 @@ void TestVersionControl::findAndDetails()
 void TestVersionControl::newPreset()
 {
     QCOMPARE(formText(NewVersionForm()), s("1|||-xx---x"));
-    QCOMPARE(VersionNames(),
-             (QStringList{s("QEMU 0.12 and above"), s("QEMU 0.11.x"), s("QEMU 0.10.x")}));
+    QCOMPARE(VersionNames(), (QStringList{s("QEMU 0.12 and above"), s("QEMU 0.11.x"),
+                                          s("QEMU 0.10.x"), s("QEMU 7.2 and above")}));
 }
 
 void TestVersionControl::formFromRow_data()
@@ -210,6 +210,10 @@ void TestVersionControl::versionChoice()
     form.kqemu = true;
     ChooseVersion(form, 1);
     QCOMPARE(formText(form), s("1|||-xx---x"));
+    // Today's QEMU: no KQEMU, and its private monitor stays offered.
+    ChooseVersion(form, 3);
+    QCOMPARE(formText(form), s("3|||-x----x"));
+    QVERIFY(!KqemuAllowed(3));
 }
 
 void TestVersionControl::addWritesRow_data()

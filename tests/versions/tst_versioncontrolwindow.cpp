@@ -228,7 +228,8 @@ void TestVersionControlWindow::layout()
     QStringList versions;
     for (int i = 0; i < editor.versionBox()->count(); ++i)
         versions.append(editor.versionBox()->itemText(i));
-    QCOMPARE(versions, (QStringList{s("QEMU 0.12 and above"), s("QEMU 0.11.x"), s("QEMU 0.10.x")}));
+    QCOMPARE(versions, (QStringList{s("QEMU 0.12 and above"), s("QEMU 0.11.x"), s("QEMU 0.10.x"),
+                                    s("QEMU 7.2 and above")}));
     QVERIFY(!editor.versionBox()->isEditable());
     QCOMPARE(editor.portableButton()->text(), s("{VR}"));
     QCOMPARE(editor.portableButton()->toolTip(), s("Use Portable Qemu Path"));
