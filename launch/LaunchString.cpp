@@ -1,11 +1,15 @@
 #include "launch/LaunchString.h"
 
+#include "launch/ModernOptions.h"
 #include "launch/Panels.h"
 #include "media/DriveValues.h"
 #include "model/ProgramFolder.h"
+#include "model/QemuGeneration.h"
 #include "model/Settings.h"
 #include "model/VMContext.h"
+#include "model/VMFile.h"
 #include "platform/HostDrives.h"
+#include "platform/RuntimeFolder.h"
 #include "versions/VersionRegistry.h"
 
 #include <QDir>
@@ -50,11 +54,22 @@ bool isHostDevice(const QString& value)
 
 // QEMU's option syntax ends a value at a single comma; a doubled one stands for the comma itself.
 // Without this a path could add options of its own to the drive.
+QString escapedCommas(const QString& value)
+{
+    QString escaped = value;
+    escaped.replace(QLatin1Char(','), QStringLiteral(",,"));
+    return escaped;
+}
+
 QString fileOption(const QString& path)
 {
-    QString escaped = path;
-    escaped.replace(QLatin1Char(','), QStringLiteral(",,"));
-    return QStringLiteral("file=") + escaped;
+    return QStringLiteral("file=") + escapedCommas(path);
+}
+
+// The format of a drive, told so that QEMU never guesses it.
+QString formatOption(const QString& path)
+{
+    return QStringLiteral(",format=") + ModernOptions::imageFormat(path);
 }
 
 // Turns one VM definition file into QEMU's arguments, keeping note of the first value that would
@@ -100,6 +115,26 @@ private:
         return plain(value);
     }
 
+    // Today's QEMU reads a comma inside an option list as the start of another option: a stored
+    // value that would do so is refused, naming its setting.
+    QString listValue(const QString& setting, const QString& value)
+    {
+        if (value.contains(QLatin1Char(',')))
+            refuse(setting, value);
+        return plain(value);
+    }
+    void refuse(const QString& setting, const QString& value)
+    {
+        if (m_refusal.isEmpty())
+            m_refusal =
+                QStringLiteral("This virtual machine cannot be launched: the setting \"%1\" "
+                               "holds \"%2\", which QEMU cannot take. Please correct it "
+                               "and try again.")
+                    .arg(setting, value);
+    }
+    bool modern() const { return m_modern; }
+    QString socketFolder(QString* error = nullptr);
+
     // A hard-disk value as the path QEMU opens on this host.
     QString diskPath(const QString& value)
     {
@@ -119,6 +154,11 @@ private:
         return ProgramFolder::nativeExpanded(value);
     }
 
+    void appendModernDisk(const QString& path, int index, int scsiUnit, const QString& indexSuffix);
+    void appendSound();
+    void appendModernNetwork();
+    void appendModernUsb();
+    void appendMonitor();
     void appendBios();
     void appendSerialPorts();
     void appendParallelPorts();
@@ -139,8 +179,13 @@ private:
     QString m_generation;
     bool m_compatDrive = false;
     bool m_usbOn = false;
+    bool m_modern = false;
+    bool m_scsiController = false;
     QString m_r;
     QString m_unsafe;
+    QString m_refusal;
+    QString m_socketFolder;
+    QStringList m_notes;
 };
 
 LaunchString Builder::build()
@@ -149,24 +194,41 @@ LaunchString Builder::build()
     if (isYes("Advanced", "OverrideAll") && !optional.isEmpty()) {
         // The user's own command line: its quotes group its arguments, so only an unbalanced
         // one is a fault.
-        return {optional, optional.count(Quote) % 2 != 0 ? optional : QString()};
+        return {optional, optional.count(Quote) % 2 != 0 ? optional : QString(), {}, {}};
     }
 
     m_versionId = read("General", "Qemu Version ID");
     m_arc = read("General", "Arc");
     m_generation = m_vm.versions().VersionCode(m_versionId);
-    m_compatDrive = m_vm.startSettings().compatDrive;
+    m_modern = QemuGeneration::isModern(m_generation);
+    // Today's QEMU takes only the -drive form, which names the format.
+    m_compatDrive = m_vm.startSettings().compatDrive && !m_modern;
 
     appendBios();
-    m_r += QStringLiteral(" -M ") + quoted(read("Hardware", "MID"));
-    m_r += QStringLiteral(" -m ") + plain(read("Hardware", "RAM"));
+    if (modern()) {
+        m_r += QStringLiteral(" -M ") +
+               quoted(listValue(s("Machine"), ModernOptions::machineId(read("Hardware", "MID"))));
+        QString why;
+        const QString accelerator = ModernOptions::accelerator(
+            m_arc, m_env.kvmDevice.isEmpty() ? s("/dev/kvm") : m_env.kvmDevice, &why);
+        m_r += QStringLiteral(" -accel ") + accelerator;
+        m_notes.append(
+            accelerator == QLatin1String("kvm")
+                ? QStringLiteral("Acceleration: KVM (%1)").arg(why)
+                : QStringLiteral("Acceleration: none, QEMU emulates the processor (%1)").arg(why));
+        m_r += QStringLiteral(" -m ") + quoted(listValue(s("Memory"), read("Hardware", "RAM")));
+    } else {
+        m_r += QStringLiteral(" -M ") + quoted(read("Hardware", "MID"));
+        m_r += QStringLiteral(" -m ") + plain(read("Hardware", "RAM"));
+    }
     const QString cpu = read("Hardware", "CID");
     if (m_arc != QLatin1String("cf") && m_arc != QLatin1String("cris") &&
         cpu != QLatin1String("Default"))
-        m_r += QStringLiteral(" -cpu ") + quoted(cpu);
+        m_r += QStringLiteral(" -cpu ") + quoted(modern() ? listValue(s("CPU"), cpu) : cpu);
     const QString processors = read("Hardware", "Processors");
     if (number(processors) > 1)
-        m_r += QStringLiteral(" -smp ") + plain(processors);
+        m_r += QStringLiteral(" -smp ") +
+               (modern() ? quoted(listValue(s("Processors"), processors)) : plain(processors));
 
     const QString kernel = read("Hardware", "Kernel");
     if (!kernel.isEmpty())
@@ -179,36 +241,41 @@ LaunchString Builder::build()
     if (!append.isEmpty())
         m_r += QStringLiteral(" -append ") + quoted(ProgramFolder::expand(append));
 
-    m_r += QStringLiteral(" -vga ") + plain(read("Hardware", "VID"));
+    const QString video = read("Hardware", "VID");
+    if (!modern())
+        m_r += QStringLiteral(" -vga ") + plain(video);
+    else if (ModernOptions::takesVgaCard(m_arc) || video == QLatin1String("none"))
+        m_r += QStringLiteral(" -vga ") + quoted(listValue(s("Video Card"), video));
     appendSerialPorts();
     appendParallelPorts();
 
     const QString title = read("General", "Window Title");
-    m_r += QStringLiteral(" -name ") +
-           quoted(title == QLatin1String("{VM NAME}") ? m_vm.selectedVMName() : title);
+    const QString name = title == QLatin1String("{VM NAME}") ? m_vm.selectedVMName() : title;
+    // "-name" takes options after a comma too; a doubled one is part of the name.
+    m_r += QStringLiteral(" -name ") + quoted(modern() ? escapedCommas(name) : name);
 
     appendDisks();
     appendFloppies();
     appendBoot();
-
-    if (m_arc != QLatin1String("sparc") && m_arc != QLatin1String("cf") &&
-        m_arc != QLatin1String("cris") && isYes("Audio", "Enable Sound"))
-        m_r += QStringLiteral(" -soundhw ") + plain(read("Audio", "SID"));
-
+    appendSound();
     appendKqemu();
     if (isYes("Hardware", "Do Not Start CPU"))
         m_r += QStringLiteral(" -S");
-    appendNetwork();
+    if (modern())
+        appendModernNetwork();
+    else
+        appendNetwork();
 
     if (m_arc == QLatin1String("x86")) {
         if (isYes("Hardware", "Enable WIN2K Hack"))
             m_r += QStringLiteral(" -win2k-hack");
         if (isYes("Advanced", "Enable HAL Hack"))
-            m_r += QStringLiteral(" -rtc-td-hack");
+            m_r +=
+                modern() ? QStringLiteral(" -rtc driftfix=slew") : QStringLiteral(" -rtc-td-hack");
         if (isYes("Advanced", "Disable HPET"))
-            m_r += QStringLiteral(" -no-hpet");
+            m_r += modern() ? QStringLiteral(" -machine hpet=off") : QStringLiteral(" -no-hpet");
         if (isYes("Advanced", "ACPI"))
-            m_r += QStringLiteral(" -no-acpi");
+            m_r += modern() ? QStringLiteral(" -machine acpi=off") : QStringLiteral(" -no-acpi");
         if (isYes("Advanced", "Disable Boot Signature"))
             m_r += QStringLiteral(" -no-fd-bootchk");
     }
@@ -219,32 +286,93 @@ LaunchString Builder::build()
     if (isYes("Hardware", "Do Not Apply"))
         m_r += QStringLiteral(" -snapshot");
 
-    appendUsb();
+    if (modern())
+        appendModernUsb();
+    else
+        appendUsb();
 
     if (flag("BT") && isYes("Hardware", "Enable Bluetooth")) {
-        m_r += m_usbOn ? QStringLiteral(" -usbdevice bt:hci,vlan=0")
-                       : QStringLiteral(" -usb -usbdevice bt:hci,vlan=0");
-        m_usbOn = true;
-        if (isYes("Hardware", "BTKeyboard"))
-            m_r += QStringLiteral(" -bt device:keyboard,vlan=0");
+        if (modern()) {
+            m_notes.append(
+                QStringLiteral("Bluetooth: today's QEMU has no Bluetooth devices; the VM "
+                               "starts without them."));
+        } else {
+            m_r += m_usbOn ? QStringLiteral(" -usbdevice bt:hci,vlan=0")
+                           : QStringLiteral(" -usb -usbdevice bt:hci,vlan=0");
+            m_usbOn = true;
+            if (isYes("Hardware", "BTKeyboard"))
+                m_r += QStringLiteral(" -bt device:keyboard,vlan=0");
+        }
     }
 
     if (read("Hardware", "OutputID") == QLatin1String("3"))
         m_r += QStringLiteral(" -full-screen");
 
-    if (!isYes("Hardware", "VNC Server") && isYes("Hardware", "USB Tablet") && flag("USB"))
-        m_r += m_usbOn ? QStringLiteral(" -usbdevice tablet")
-                       : QStringLiteral(" -usb -usbdevice tablet");
+    if (!isYes("Hardware", "VNC Server") && isYes("Hardware", "USB Tablet") && flag("USB")) {
+        const QString tablet =
+            modern() ? QStringLiteral(" -device usb-tablet") : QStringLiteral(" -usbdevice tablet");
+        m_r += m_usbOn ? tablet : QStringLiteral(" -usb") + tablet;
+    }
 
     // The options after the display are read first, so that a string the launcher will refuse
     // reserves no panel and no port.
     const QString lastOptions = tail();
+    if (modern() && m_refusal.isEmpty() && (flag("CONSOLE") || flag("INT"))) {
+        QString error;
+        if (socketFolder(&error).isEmpty())
+            m_refusal = QStringLiteral("This virtual machine cannot be launched: %1.").arg(error);
+    }
     appendIntegratedDisplay();
     appendVnc();
     m_r += lastOptions;
 
+    if (!m_refusal.isEmpty())
+        return {m_r, m_unsafe, m_refusal, m_notes};
     m_vm.WriteVMValue({}, s("General"), s("LaunchString"), m_r);
-    return {m_r, m_unsafe};
+    return {m_r, m_unsafe, m_refusal, m_notes};
+}
+
+QString Builder::socketFolder(QString* error)
+{
+    if (m_socketFolder.isEmpty())
+        m_socketFolder =
+            m_env.socketFolder.isEmpty() ? RuntimeFolder::vimorFolder(error) : m_env.socketFolder;
+    return m_socketFolder;
+}
+
+void Builder::appendSound()
+{
+    if (m_arc == QLatin1String("sparc") || m_arc == QLatin1String("cf") ||
+        m_arc == QLatin1String("cris") || !isYes("Audio", "Enable Sound"))
+        return;
+    const QString cards = read("Audio", "SID");
+    if (!modern()) {
+        m_r += QStringLiteral(" -soundhw ") + plain(cards);
+        return;
+    }
+    // Whatever library the file names ("Direct Sound", "FMOD", ...), the sound goes to this
+    // host's own sound system.
+    const QString runtime =
+        m_env.runtimeFolder.isEmpty() ? RuntimeFolder::userFolder() : m_env.runtimeFolder;
+    const QString driver = ModernOptions::hostAudioDriver(
+        runtime, m_env.soundDevicesFolder.isEmpty() ? s("/dev/snd") : m_env.soundDevicesFolder);
+    const QString id = QStringLiteral("sound0");
+    bool pcSpeaker = false;
+    QString unknown;
+    const auto devices = ModernOptions::soundDevices(cards, m_arc, id, &pcSpeaker, &unknown);
+    if (!devices) {
+        refuse(s("Sound Card"), cards);
+        return;
+    }
+    m_r += QStringLiteral(" -audiodev ") + driver + QStringLiteral(",id=") + id;
+    if (pcSpeaker)
+        m_r += QStringLiteral(" -machine pcspk-audiodev=") + id;
+    for (const QString& device : *devices)
+        m_r += QStringLiteral(" -device ") + device;
+    m_notes.append(driver == QLatin1String("pa") ? QStringLiteral("Sound: PulseAudio (or PipeWire)")
+                   : driver == QLatin1String("alsa")
+                       ? QStringLiteral("Sound: ALSA")
+                       : QStringLiteral("Sound: none, no sound system was found on this host"));
 }
 
 void Builder::appendBios()
@@ -277,17 +405,28 @@ void Builder::appendSerialPorts()
         if (type == QLatin1String("0")) {
             m_r += QStringLiteral(" -serial vc");
         } else if (type == QLatin1String("1")) {
-            m_r += QStringLiteral(" -serial ") + plain(read(section, "Serial"));
+            const QString device = read(section, "Serial");
+            m_r += QStringLiteral(" -serial ") +
+                   (modern() ? quoted(listValue(section, device)) : plain(device));
         } else if (type == QLatin1String("2")) {
             m_r += QStringLiteral(" -serial ") +
                    quoted(QStringLiteral("file:") + read(section, "Serial"));
         } else if (type == QLatin1String("3")) {
-            m_r += QStringLiteral(" -serial tcp:") + plain(read(section, "IP")) + QLatin1Char(':') +
-                   plain(read(section, "Port"));
-            if (read(section, "listen") != QLatin1String("0"))
-                m_r += QStringLiteral(",server");
-            if (read(section, "wait") == QLatin1String("0"))
-                m_r += QStringLiteral(",nowait");
+            const QString address = read(section, "IP") + QLatin1Char(':') + read(section, "Port");
+            const bool listen = read(section, "listen") != QLatin1String("0");
+            const bool noWait = read(section, "wait") == QLatin1String("0");
+            if (modern()) {
+                m_r += QStringLiteral(" -serial ") +
+                       quoted(QStringLiteral("tcp:") + listValue(section, address) +
+                              (listen ? QStringLiteral(",server=on") : QString()) +
+                              (noWait ? QStringLiteral(",wait=off") : QString()));
+            } else {
+                m_r += QStringLiteral(" -serial tcp:") + plain(address);
+                if (listen)
+                    m_r += QStringLiteral(",server");
+                if (noWait)
+                    m_r += QStringLiteral(",nowait");
+            }
         }
     }
 }
@@ -335,7 +474,10 @@ void Builder::appendDisks()
         if (isYes("Drives", disk.scsiKey))
             suffix = QStringLiteral(",if=scsi,bus=0,unit=") + QString::number(unit++);
         const QString value = read("Drives", disk.pathKey);
-        if (!value.isEmpty()) {
+        if (!value.isEmpty() && modern()) {
+            appendModernDisk(diskPath(value), index, suffix.isEmpty() ? 0 : unit - 1,
+                             s(disk.indexSuffix));
+        } else if (!value.isEmpty()) {
             const QString path = diskPath(value);
             if (!suffix.isEmpty())
                 m_r += QStringLiteral(" -drive ") + quoted(fileOption(path) + suffix);
@@ -347,7 +489,12 @@ void Builder::appendDisks()
         if (index != 2 || !value.isEmpty())
             continue;
         const QString cd = read("Drives", "CDROM");
-        if (cd.size() == 2) {
+        if (modern() && !cd.isEmpty()) {
+            const QString path = cd.size() == 2 ? HostDrives::devicePathOf(cd) : mediaPath(cd);
+            m_r += QStringLiteral(" -drive ") +
+                   quoted(fileOption(path) + QStringLiteral(",index=2,media=cdrom") +
+                          formatOption(path));
+        } else if (cd.size() == 2) {
             const QString device = HostDrives::devicePathOf(cd);
             m_r += QStringLiteral(" -cdrom ") + (m_compatDrive ? word(device) : quoted(device));
         } else if (!cd.isEmpty()) {
@@ -359,6 +506,32 @@ void Builder::appendDisks()
                 m_r += QStringLiteral(" -cdrom ") + quoted(path);
         }
     }
+}
+
+// scsiUnit 0: an IDE disk at its index.
+void Builder::appendModernDisk(const QString& path, int index, int scsiUnit,
+                               const QString& indexSuffix)
+{
+    const QString file = fileOption(path) + formatOption(path);
+    if (scsiUnit == 0) {
+        m_r += QStringLiteral(" -drive ") + quoted(file + indexSuffix);
+        return;
+    }
+    if (m_arc != QLatin1String("x86")) {
+        // Boards with SCSI have their own controller on bus 0.
+        m_r += QStringLiteral(" -drive ") +
+               quoted(file + QStringLiteral(",if=scsi,bus=0,unit=") + QString::number(scsiUnit));
+        return;
+    }
+    // A PC has no SCSI controller of its own: one is added with the first SCSI disk.
+    if (!m_scsiController) {
+        m_r += QStringLiteral(" -device lsi53c895a,id=scsi0");
+        m_scsiController = true;
+    }
+    const QString id = QStringLiteral("scsi-disk") + QString::number(index);
+    m_r += QStringLiteral(" -drive ") + quoted(file + QStringLiteral(",if=none,id=") + id) +
+           QStringLiteral(" -device scsi-hd,drive=") + id +
+           QStringLiteral(",bus=scsi0.0,scsi-id=") + QString::number(scsiUnit);
 }
 
 void Builder::appendFloppies()
@@ -375,7 +548,10 @@ void Builder::appendFloppies()
         if (value.isEmpty())
             continue;
         const QString path = mediaPath(value);
-        if (!m_compatDrive)
+        if (modern())
+            m_r += QStringLiteral(" -drive ") +
+                   quoted(fileOption(path) + s(floppy.suffix) + formatOption(path));
+        else if (!m_compatDrive)
             m_r += QStringLiteral(" -drive ") + quoted(fileOption(path) + s(floppy.suffix));
         else
             m_r += s(floppy.oldOption) + quoted(path);
@@ -384,7 +560,7 @@ void Builder::appendFloppies()
 
 void Builder::appendBoot()
 {
-    if (m_generation == QLatin1String("0") || m_generation == QLatin1String("1")) {
+    if (QemuGeneration::takesBootOrder(m_generation)) {
         const QStringList items =
             read("Drives", "BootOrder").split(QLatin1Char('|'), Qt::SkipEmptyParts);
         QString option = QStringLiteral(" -boot order=");
@@ -475,6 +651,104 @@ void Builder::appendNetwork()
     }
 }
 
+// Each VLAN is a hub; every card and back end of the VLAN is a port on it.
+void Builder::appendModernNetwork()
+{
+    if (!isYes("Hardware", "Network")) {
+        m_r += QStringLiteral(" -net none");
+        return;
+    }
+    const QString count = read("Network", "CardCount");
+    if (count.isEmpty())
+        return;
+    const auto items = [](const QString& value) {
+        return value.isEmpty() ? QStringList() : value.split(QLatin1Char('|'));
+    };
+    int ports = 0;
+    for (int n = 1, last = sectionCount(count); n <= last; ++n) {
+        const QString section = QStringLiteral("Network Card ") + QString::number(n);
+        const QString hub = QString::number(number(read(section, "VLAN")));
+        // A back end joins the hub through a port of its own.
+        const auto onHub = [this, &hub, &ports](const QString& backend) {
+            const QString port = QStringLiteral("hubport") + QString::number(++ports);
+            m_r += QStringLiteral(" -netdev ") +
+                   quoted(backend + QStringLiteral(",id=backend") + QString::number(ports)) +
+                   QStringLiteral(" -netdev hubport,id=") + port + QStringLiteral(",hubid=") + hub +
+                   QStringLiteral(",netdev=backend") + QString::number(ports);
+        };
+
+        const QString card = QStringLiteral("card") + QString::number(n);
+        m_r += QStringLiteral(" -netdev hubport,id=") + card + QStringLiteral(",hubid=") + hub;
+        const QString model = listValue(section, read(section, "LID"));
+        const bool onBoard = ModernOptions::isOnBoardNic(model);
+        QString nic = (onBoard ? QStringLiteral("nic,model=") : QString()) +
+                      ModernOptions::nicModel(model) + QStringLiteral(",netdev=") + card;
+        const QString mac = read(section, "MAC");
+        if (mac != QLatin1String("Auto")) {
+            const auto colons = ModernOptions::colonMac(mac);
+            if (!colons)
+                refuse(section + QStringLiteral(" MAC"), mac);
+            nic += (onBoard ? QStringLiteral(",macaddr=") : QStringLiteral(",mac=")) +
+                   colons.value_or(QString());
+        }
+        m_r += (onBoard ? QStringLiteral(" -net ") : QStringLiteral(" -device ")) + quoted(nic);
+
+        const QString type = read(section, "VLAN Type");
+        if (type == QLatin1String("User Networking")) {
+            QString user = QStringLiteral("user");
+            for (const QString& item : items(read(section, "Redirectors"))) {
+                const auto forward = ModernOptions::hostForward(item);
+                if (!forward)
+                    refuse(section + QStringLiteral(" Redirectors"), item);
+                user += QStringLiteral(",hostfwd=") + forward.value_or(QString());
+            }
+            onHub(user);
+        } else if (type == QLatin1String("TAP Networking")) {
+            onHub(QStringLiteral("tap,ifname=") + listValue(section, read(section, "TapID")) +
+                  QStringLiteral(",script=no,downscript=no"));
+        }
+        for (const QString& item : items(read(section, "Listeners")))
+            onHub(QStringLiteral("socket,listen=:") + listValue(section, item));
+        for (const QString& item : items(read(section, "Connectors")))
+            onHub(QStringLiteral("socket,connect=") + listValue(section, item));
+    }
+}
+
+void Builder::appendModernUsb()
+{
+    if (!flag("USB") || !isYes("Hardware", "Enable USB"))
+        return;
+    m_r += QStringLiteral(" -usb");
+    m_usbOn = true;
+    for (int n = 1, last = sectionCount(read("USB Devices", "Count")); n <= last; ++n) {
+        const QString section = QStringLiteral("USB Device ") + QString::number(n);
+        const QString type = read(section, "Type");
+        if (type == QLatin1String("HW")) {
+            const QString vendor = read(section, "VendID");
+            const QString product = read(section, "ProdID");
+            const auto vendorId = ModernOptions::usbId(vendor);
+            const auto productId = ModernOptions::usbId(product);
+            if (!vendorId || !productId)
+                refuse(section, vendor + QLatin1Char(':') + product);
+            m_r += QStringLiteral(" -device usb-host,vendorid=") + vendorId.value_or(QString()) +
+                   QStringLiteral(",productid=") + productId.value_or(QString());
+        } else if (type == QLatin1String("DRIVE") || type == QLatin1String("USBDISK")) {
+            const QString path = diskPath(read(section, "DrivePath"));
+            const QString id = QStringLiteral("usb-disk") + QString::number(n);
+            m_r += QStringLiteral(" -drive ") +
+                   quoted(fileOption(path) + formatOption(path) + QStringLiteral(",if=none,id=") +
+                          id) +
+                   QStringLiteral(" -device usb-storage,drive=") + id;
+        } else if (type == QLatin1String("MOUSE")) {
+            m_r += QStringLiteral(" -device usb-mouse");
+        } else if (type == QLatin1String("KEYBOARD")) {
+            m_r += QStringLiteral(" -device usb-kbd");
+        } else if (type == QLatin1String("TABLET")) {
+            m_r += QStringLiteral(" -device usb-tablet");
+        }
+    }
+}
+
 void Builder::appendUsb()
 {
     if (!flag("USB") || !isYes("Hardware", "Enable USB"))
@@ -501,19 +775,41 @@ void Builder::appendUsb()
 
 void Builder::appendIntegratedDisplay()
 {
+    const bool refused = !m_unsafe.isEmpty() || !m_refusal.isEmpty();
     if (!flag("INT")) {
         if (m_env.hideRunTabs)
             m_env.hideRunTabs();
+        // Today's QEMU gives every VM its monitor, whatever shows its screen.
+        if (modern() && !refused)
+            appendMonitor();
         return;
     }
-    if (read("Hardware", "OutputID") != QLatin1String("0") || !m_unsafe.isEmpty())
+    if (read("Hardware", "OutputID") != QLatin1String("0") || refused) {
+        if (modern() && !refused)
+            appendMonitor();
         return;
+    }
     const QString panel = m_env.allocatePanel ? m_env.allocatePanel() : Panels::AllocatePanel();
-    if (panel == QLatin1String("ERR"))
+    if (panel == QLatin1String("ERR")) {
+        if (modern())
+            appendMonitor();
         return;
+    }
     m_vm.WriteVMValue({}, s("General"), s("PanelID"), panel);
-    const QString window = m_env.panelWindowId ? m_env.panelWindowId(panel.toInt()) : QString();
-    m_r += QStringLiteral(" -hwnd ") + word(window);
+    if (modern()) {
+        // The panel shows the VM through a display socket only this user can reach.
+        m_r += QStringLiteral(" -display none -vnc ") +
+               quoted(QStringLiteral("unix:") +
+                      escapedCommas(Panels::DisplaySocketPath(socketFolder(), panel)));
+    } else {
+        const QString window = m_env.panelWindowId ? m_env.panelWindowId(panel.toInt()) : QString();
+        m_r += QStringLiteral(" -hwnd ") + word(window);
+    }
+    appendMonitor();
+}
+
+void Builder::appendMonitor()
+{
     if (!flag("CONSOLE"))
         return;
     const int port =
@@ -521,8 +817,17 @@ void Builder::appendIntegratedDisplay()
     // Every port of the range is taken: the VM runs without a monitor.
     if (port == 0)
         return;
-    m_r += QStringLiteral(" -monitor telnet:127.0.0.1:") + QString::number(port) +
-           QStringLiteral(",server,nowait");
+    if (modern()) {
+        // A socket in the user's private folder: the monitor runs any command, host programs
+        // included, so no other user or program may reach it.
+        m_r += QStringLiteral(" -monitor ") +
+               quoted(QStringLiteral("unix:") +
+                      escapedCommas(Panels::MonitorSocketPath(socketFolder(), port)) +
+                      QStringLiteral(",server=on,wait=off"));
+    } else {
+        m_r += QStringLiteral(" -monitor telnet:127.0.0.1:") + QString::number(port) +
+               QStringLiteral(",server,nowait");
+    }
     m_vm.WriteVMValue({}, s("General"), s("PortID"), QString::number(port));
 }
 
@@ -532,13 +837,28 @@ void Builder::appendVnc()
     if (read("Hardware", "OutputID") != QLatin1String("2") || display.isEmpty())
         return;
     QString options = QStringLiteral(" ");
-    if (!isYes("Hardware", "USB Tablet"))
-        options += QStringLiteral(" -usbdevice tablet");
+    if (!isYes("Hardware", "USB Tablet")) {
+        if (modern()) {
+            options += m_usbOn ? QStringLiteral(" -device usb-tablet")
+                               : QStringLiteral(" -usb -device usb-tablet");
+            m_usbOn = true;
+        } else {
+            options += QStringLiteral(" -usbdevice tablet");
+        }
+    }
     // A VNC server without a password is for this host's own viewer only.
+    if (modern()) {
+        bool numeric = false;
+        display.toUInt(&numeric);
+        if (!numeric)
+            refuse(s("VNC Number"), display);
+    }
     options += QStringLiteral(" -vnc 127.0.0.1:") + plain(display);
     const QString keyboard = read("Hardware", "Keyboard");
-    options +=
-        QStringLiteral(" -k ") + (keyboard.isEmpty() ? QStringLiteral("en-us") : plain(keyboard));
+    options += QStringLiteral(" -k ") +
+               (keyboard.isEmpty()
+                    ? QStringLiteral("en-us")
+                    : (modern() ? quoted(listValue(s("Keyboard"), keyboard)) : plain(keyboard)));
     m_r += options;
 }
 
@@ -563,7 +883,13 @@ QString Builder::tail()
     const QString start = read("Advanced", "Start Time");
     if (start == QLatin1String("Now")) {
         if (isYes("Hardware", "Use Local Time"))
-            options += QStringLiteral(" -localtime");
+            options +=
+                modern() ? QStringLiteral(" -rtc base=localtime") : QStringLiteral(" -localtime");
+    } else if (!start.isEmpty() && modern()) {
+        const auto date = ModernOptions::startDate(start);
+        if (!date)
+            refuse(s("Start Time"), start);
+        options += QStringLiteral(" -rtc base=") + date.value_or(QString());
     } else if (!start.isEmpty()) {
         options += QStringLiteral(" -startdate ") + plain(start);
     }
@@ -575,6 +901,16 @@ QString Builder::tail()
 LaunchString BuildLaunchString(VMContext& vm, const LaunchEnvironment& env)
 {
     return Builder(vm, env).build();
+}
+
+bool UsesMonitor(VMContext& vm, const QString& vmFile)
+{
+    VersionRegistry& versions = vm.versions();
+    const QString versionId = ReadVMFileValue(vmFile, s("General"), s("Qemu Version ID"));
+    if (!versions.VersionFlag(versionId, s("CONSOLE")))
+        return false;
+    return ReadVMFileValue(vmFile, s("Hardware"), s("OutputID")) == QLatin1String("0") ||
+           QemuGeneration::isModern(versions.VersionCode(versionId));
 }
 
 QString FindBiosFolder(VMContext& vm)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -22,6 +23,14 @@ struct LaunchEnvironment
     // Hides the "Monitor" and "Console" tabs when the VM's QEMU cannot be embedded. Default:
     // nothing.
     std::function<void()> hideRunTabs;
+    // Today's QEMU: the device that offers KVM, the user's private folder for the monitor and
+    // display sockets, the runtime folder and the sound devices that tell the host's sound
+    // system. Defaults: "/dev/kvm", RuntimeFolder::vimorFolder(), RuntimeFolder::userFolder(),
+    // "/dev/snd".
+    QString kvmDevice;
+    QString socketFolder;
+    QString runtimeFolder;
+    QString soundDevicesFolder;
 };
 
 struct LaunchString
@@ -31,11 +40,20 @@ struct LaunchString
     // The first value that holds a double quote where it would break the grouping of the string
     // (for the additional parameters: an unbalanced quote); empty when the string is safe to start.
     QString unsafeValue;
+    // Today's QEMU: why a value cannot be put into its command line, naming the setting; empty
+    // when the string may be started. Nothing is reserved or recorded for a refused string.
+    QString refusal;
+    // Lines for the log view: the accelerator, the sound system, what has no modern form.
+    QStringList notes;
 };
 
 // The QEMU arguments of the selected VM. Records "PanelID" and "PortID" for an embedded display
 // (only when the string is safe to start) and the finished string as "LaunchString".
 LaunchString BuildLaunchString(VMContext& vm, const LaunchEnvironment& env = {});
+
+// True when the VM runs with a monitor Vimor connects to: a version with the monitor capability,
+// and either the integrated display or today's QEMU, which gives every such VM its monitor.
+bool UsesMonitor(VMContext& vm, const QString& vmFile);
 
 // The folder handed to "-L" for the default BIOS: the VM's version folder when it holds a "*.bin"
 // file, else the last of its subfolders (by name, ignoring case) that does; empty when none does.

@@ -99,4 +99,14 @@ int AllocateMonitorPort()
     return 0;
 }
 
+QString MonitorSocketPath(const QString& folder, int port)
+{
+    return folder + QStringLiteral("/monitor-") + QString::number(port) + QStringLiteral(".sock");
+}
+
+QString DisplaySocketPath(const QString& folder, const QString& panel)
+{
+    return folder + QStringLiteral("/display-") + panel + QStringLiteral(".sock");
+}
+
 } // namespace Panels

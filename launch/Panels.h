@@ -25,4 +25,9 @@ bool PanelsInUse();
 // 0 when every port up to 69999 is taken (the VM then runs without a monitor).
 int AllocateMonitorPort();
 
+// Where today's QEMU keeps the monitor of a port and the display of a panel: sockets in the user's
+// private run-time folder (folder), named after the number.
+QString MonitorSocketPath(const QString& folder, int port);
+QString DisplaySocketPath(const QString& folder, const QString& panel);
+
 } // namespace Panels

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The pieces of today's QEMU command line that the stored values are turned into: sound devices,
+// network addresses, image formats, the accelerator and the host's sound system.
+namespace ModernOptions {
+
+// The -device options (without the leading "-device") of the stored sound cards ("sb16",
+// "ac97", "all", ... joined with ","), each fed by the audio back end audiodevId; *pcSpeaker is
+// set when the PC speaker is asked for (a machine property, not a device). nullopt, with the
+// unknown card in *unknown, when a card has no device.
+std::optional<QStringList> soundDevices(const QString& cards, const QString& arc,
+                                        const QString& audiodevId, bool* pcSpeaker,
+                                        QString* unknown = nullptr);
+
+// The machine identifier today's QEMU has for a stored one ("bareetraxfs" → "axis-dev88").
+QString machineId(const QString& id);
+
+// False for the architectures whose boards bring their own display and take no "-vga" card.
+bool takesVgaCard(const QString& arc);
+
+// Today's name of a stored network card model ("virtio" → "virtio-net-pci").
+QString nicModel(const QString& model);
+// True for a card built into its board, which is added with "-net nic" rather than as a device.
+bool isOnBoardNic(const QString& model);
+
+// A redirector "tcp:2222::22" (or "udp:5353:10.0.2.15:53") as QEMU's host forward
+// "tcp::2222-:22"; nullopt when it is not of that form.
+std::optional<QString> hostForward(const QString& redirector);
+
+// A MAC address of six hexadecimal pairs joined with "-" or ":" in the colon form; nullopt
+// otherwise.
+std::optional<QString> colonMac(const QString& mac);
+
+// A USB vendor or product identifier ("046d", "0x046D") as "0x046d"; nullopt when it is not one
+// to four hexadecimal digits.
+std::optional<QString> usbId(const QString& id);
+
+// A start date "2010-05-01" or "2010-05-01T12:00:00" as it stands; nullopt otherwise.
+std::optional<QString> startDate(const QString& date);
+
+// The format QEMU is told for a disk or media file: raw for ".img", ".raw", ".iso" and host
+// devices (a guest writes a raw image's first bytes, so those are never probed); the format of
+// the disk creation's own extensions; otherwise the format the file's header names, raw when it
+// names none.
+QString imageFormat(const QString& path);
+
+// "kvm" when the device can be opened for reading and writing and the guest's architecture is
+// the host's, else "tcg". *reason says why, for the log.
+QString accelerator(const QString& arc, const QString& kvmDevice, QString* reason = nullptr);
+
+// The guest architecture code ("x86", "arm", ...) of the processor this program runs on.
+QString hostArchitecture();
+
+// The audio back end of this host: "pa" when a PulseAudio socket (PipeWire serves one too) is in
+// the runtime folder, else "alsa" when a sound card is in soundDevicesFolder (/dev/snd), else
+// "none".
+QString hostAudioDriver(const QString& runtimeFolder, const QString& soundDevicesFolder);
+
+// True when the emulator can show a window of its own (its GTK or SDL display is there), as
+// "-display help" tells.
+bool hasWindowDisplay(const QString& executable);
+
+} // namespace ModernOptions
