@@ -1,6 +1,7 @@
 #include "launch/MonitorClient.h"
 
 #include <QHostAddress>
+#include <QLocalSocket>
 #include <QTcpSocket>
 
 #include <libtelnet.h>
@@ -22,7 +23,8 @@ constexpr int closeTimeoutMs = 2000;
 
 } // namespace
 
-MonitorClient::MonitorClient(QObject* parent) : QObject(parent), m_socket(new QTcpSocket(this))
+MonitorClient::MonitorClient(QObject* parent)
+    : QObject(parent), m_socket(new QTcpSocket(this)), m_local(new QLocalSocket(this))
 {
     resetTelnet();
     connect(m_socket, &QTcpSocket::connected, this, &MonitorClient::connected);
@@ -36,6 +38,15 @@ MonitorClient::MonitorClient(QObject* parent) : QObject(parent), m_socket(new QT
                     return;
                 emit errorOccurred(m_socket->errorString());
             });
+    connect(m_local, &QLocalSocket::connected, this, &MonitorClient::connected);
+    connect(m_local, &QLocalSocket::disconnected, this, &MonitorClient::disconnected);
+    connect(m_local, &QLocalSocket::readyRead, this, &MonitorClient::readSocket);
+    connect(m_local, &QLocalSocket::errorOccurred, this,
+            [this](QLocalSocket::LocalSocketError socketError) {
+                if (socketError == QLocalSocket::PeerClosedError)
+                    return;
+                emit errorOccurred(m_local->errorString());
+            });
 }
 
 MonitorClient::~MonitorClient()
@@ -43,6 +54,8 @@ MonitorClient::~MonitorClient()
     // No signals to a half-destroyed owner.
     m_socket->disconnect(this);
     m_socket->abort();
+    m_local->disconnect(this);
+    m_local->abort();
     if (m_telnet)
         telnet_free(m_telnet);
 }
@@ -54,23 +67,60 @@ void MonitorClient::resetTelnet()
     m_telnet = telnet_init(acceptedOptions, &MonitorClient::telnetEvent, 0, this);
 }
 
-void MonitorClient::connectToPort(int port)
+void MonitorClient::dropConnection()
 {
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
         m_socket->abort();
+    if (m_local->state() != QLocalSocket::UnconnectedState)
+        m_local->abort();
     // Each connection starts the negotiation afresh.
     resetTelnet();
+}
+
+void MonitorClient::connectToPort(int port)
+{
+    dropConnection();
+    m_useLocal = false;
     m_port = port;
     m_socket->connectToHost(QHostAddress(QHostAddress::LocalHost), quint16(port));
 }
 
+void MonitorClient::connectToSocket(const QString& path)
+{
+    dropConnection();
+    m_useLocal = true;
+    m_port = 0;
+    m_local->connectToServer(path);
+}
+
 bool MonitorClient::isConnected() const
 {
-    return m_socket->state() == QAbstractSocket::ConnectedState;
+    return m_useLocal ? m_local->state() == QLocalSocket::ConnectedState
+                      : m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
 bool MonitorClient::disconnectFromMonitor(QString* error, int peerCloseWaitMs)
 {
+    if (m_useLocal) {
+        if (m_local->state() == QLocalSocket::UnconnectedState)
+            return true;
+        if (peerCloseWaitMs > 0 && m_local->state() == QLocalSocket::ConnectedState) {
+            m_local->flush();
+            if (m_local->waitForDisconnected(peerCloseWaitMs) ||
+                m_local->state() == QLocalSocket::UnconnectedState)
+                return true;
+        }
+        m_local->disconnectFromServer();
+        if (m_local->state() != QLocalSocket::UnconnectedState &&
+            !m_local->waitForDisconnected(closeTimeoutMs)) {
+            const QString reason = m_local->errorString();
+            m_local->abort();
+            if (error)
+                *error = reason;
+            return false;
+        }
+        return true;
+    }
     if (m_socket->state() == QAbstractSocket::UnconnectedState)
         return true;
     if (peerCloseWaitMs > 0 && m_socket->state() == QAbstractSocket::ConnectedState) {
@@ -106,6 +156,15 @@ bool MonitorClient::sendData(const QByteArray& bytes, QString* error)
         return false;
     }
     m_writeError.clear();
+    if (m_useLocal) {
+        // A monitor socket carries the text as it is.
+        if (m_local->write(bytes) < 0) {
+            if (error)
+                *error = m_local->errorString();
+            return false;
+        }
+        return true;
+    }
     telnet_send(m_telnet, bytes.constData(), size_t(bytes.size()));
     if (!m_writeError.isEmpty()) {
         if (error)
@@ -117,6 +176,12 @@ bool MonitorClient::sendData(const QByteArray& bytes, QString* error)
 
 void MonitorClient::readSocket()
 {
+    if (m_useLocal) {
+        const QByteArray bytes = m_local->readAll();
+        if (!bytes.isEmpty())
+            emit dataReceived(bytes);
+        return;
+    }
     const QByteArray bytes = m_socket->readAll();
     m_received.clear();
     telnet_recv(m_telnet, bytes.constData(), size_t(bytes.size()));

@@ -4,11 +4,13 @@
 #include <QObject>
 #include <QString>
 
+class QLocalSocket;
 class QTcpSocket;
 struct telnet_t;
 union telnet_event_t;
 
-// The telnet connection to a QEMU monitor on 127.0.0.1. The telnet protocol (option negotiation,
+// The connection to a QEMU monitor: telnet on 127.0.0.1 at a port, or the plain stream of a Unix
+// socket in the user's private folder (today's QEMU). The telnet protocol (option negotiation,
 // the terminal-type answer "vt100", IAC escaping) is handled here; what remains is the monitor's
 // text, handed on through dataReceived(). Connecting is asynchronous: connected() or
 // errorOccurred() follows.
@@ -23,6 +25,8 @@ public:
 
     // Drops any connection in place and starts connecting to 127.0.0.1 at port.
     void connectToPort(int port);
+    // Drops any connection in place and starts connecting to the monitor socket at path.
+    void connectToSocket(const QString& path);
     int port() const { return m_port; }
     bool isConnected() const;
 
@@ -50,8 +54,11 @@ private:
     void handleTelnetEvent(telnet_event_t* event);
     void resetTelnet();
     void readSocket();
+    void dropConnection();
 
     QTcpSocket* m_socket = nullptr;
+    QLocalSocket* m_local = nullptr;
+    bool m_useLocal = false;
     telnet_t* m_telnet = nullptr;
     int m_port = 0;
     QByteArray m_received; // application data of the read in progress

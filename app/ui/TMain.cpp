@@ -9,7 +9,9 @@
 #include "devices/ui/TapSelection.h"
 #include "devices/ui/UsbDevicesWindow.h"
 #include "launch/Kqemu.h"
+#include "launch/LaunchString.h"
 #include "launch/MonitorClient.h"
+#include "launch/Panels.h"
 #include "launch/ui/MonitorTerminal.h"
 #include "launch/ui/SnapshotChooser.h"
 #include "launch/ui/VMControl.h"
@@ -22,9 +24,11 @@
 #include "media/ui/MediaWizard.h"
 #include "media/ui/PhysicalDriveDialog.h"
 #include "model/ProgramFolder.h"
+#include "model/QemuGeneration.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
 #include "platform/Processes.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/Shell.h"
 #include "platform/ui/Interaction.h"
 #include "services/ui/UpdateChecker.h"
@@ -647,11 +651,7 @@ void TMain::enterNode(QTreeWidgetItem* node)
     ShowSettings();
     ShowPanel(ReadVMValue(General, QStringLiteral("PanelID")));
     const bool running = ReadVMValue(General, QStringLiteral("Status")) == Running;
-    if (ReadVMValue(QStringLiteral("Hardware"), QStringLiteral("OutputID")) ==
-            QStringLiteral("0") &&
-        running &&
-        m_versions.VersionFlag(ReadVMValue(General, QStringLiteral("Qemu Version ID")),
-                               QStringLiteral("CONSOLE")))
+    if (running && UsesMonitor(*this, selectedVM()))
         AttachMonitor();
     else if (m_monitorConnected)
         MonitorDisconnect();
@@ -832,8 +832,7 @@ void TMain::AttachMonitor()
 {
     if (!(m_vmPages->isTabVisible(MonitorTab) || isVMNode(TV->currentItem())))
         return;
-    if (ReadVMValue(QStringLiteral("Hardware"), QStringLiteral("OutputID")) !=
-            QStringLiteral("0") ||
+    if (!UsesMonitor(*this, selectedVM()) ||
         ReadVMValue(General, QStringLiteral("Status")) != Running)
         return;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -868,7 +867,12 @@ void TMain::AppendLog(const QString& line)
 bool TMain::MonitorConnect(int port)
 {
     m_monitorPort = port;
-    m_monitor->connectToPort(port);
+    // Today's QEMU keeps its monitor on a socket in the user's private folder.
+    const QString version = ReadVMValue(General, QStringLiteral("Qemu Version ID"));
+    if (QemuGeneration::isModern(m_versions.VersionCode(version)))
+        m_monitor->connectToSocket(Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(), port));
+    else
+        m_monitor->connectToPort(port);
     return true;
 }
 
