@@ -35,8 +35,9 @@ int processorFromAffinity(const QString& value);
 struct Options
 {
     Priority priority = Priority::Unchanged;
-    int processor = -1;      // -1: no binding; a processor the host lacks binds nothing
-    bool newSession = false; // setsid(): no controlling terminal, no terminal's signals
+    int processor = -1;        // -1: no binding; a processor the host lacks binds nothing
+    bool newSession = false;   // setsid(): no controlling terminal, no terminal's signals
+    bool privateFiles = false; // umask 0177: what the program creates is 0600, the user's alone
 };
 
 // Installs the settings as the process's child modifier; call before start().

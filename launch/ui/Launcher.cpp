@@ -1,9 +1,11 @@
 #include "launch/ui/Launcher.h"
 
 #include "launch/Kqemu.h"
+#include "launch/ModernOptions.h"
 #include "launch/Panels.h"
 #include "library/VMStores.h"
 #include "model/ProgramFolder.h"
+#include "model/QemuGeneration.h"
 #include "model/TableHandle.h"
 #include "model/VMContext.h"
 #include "model/VMFile.h"
@@ -88,6 +90,7 @@ Launcher::Launcher(VMContext& vm, LaunchHost& host, QObject* parent)
     m_procTimer->setSingleShot(true);
     m_procTimer->setInterval(1000);
     connect(m_procTimer, &QTimer::timeout, this, &Launcher::ProcTimerTimer);
+    hasWindowDisplay = &ModernOptions::hasWindowDisplay;
     terminal = [](const QString& script) -> QStringList {
         for (const QString& name :
              {QStringLiteral("x-terminal-emulator"), QStringLiteral("xterm")}) {
@@ -126,8 +129,23 @@ void Launcher::PlayClick()
     if (m_vm.selectedVM().isEmpty())
         return;
     m_host.setMainWindowEnabled(false);
+    if (!windowDisplayAvailable()) {
+        Interaction::error(
+            m_vm.dialogParent(),
+            QStringLiteral("This virtual machine shows its screen in a window of QEMU's own, but "
+                           "this QEMU has no window support (GTK or SDL). Please install the "
+                           "package qemu-system-gui, or choose the VNC display."));
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
     const LaunchString launch = BuildLaunchString(m_vm, m_host.launchEnvironment());
     m_lastLaunchString = launch.arguments;
+    if (!launch.refusal.isEmpty()) {
+        Interaction::error(m_vm.dialogParent(), launch.refusal);
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+    m_launchNotes = launch.notes;
     if (!launch.unsafeValue.isEmpty()) {
         // The string is started as separate arguments; a stray quote would regroup them.
         Interaction::error(m_vm.dialogParent(),
@@ -155,16 +173,20 @@ void Launcher::LaunchVM(const QString& launchString)
     const QString versionId = read(General, "Qemu Version ID");
     const QString executable = versions.VMExecutable(vmFile);
 
-    // Set in the program's own environment and never removed: later launches inherit them too.
-    if (read(Advanced, "SDL") == Yes || read(Hardware, "Full Screen Display") == Yes)
-        qputenv("SDL_VIDEODRIVER", "windib");
-    qputenv("SDL_STDIO_REDIRECT", "0");
-    const QString audio = read(Advanced, "AOItem");
-    if (!audio.isEmpty() &&
-        (audio != QLatin1String("fmod") || versions.VersionFlag(versionId, QStringLiteral("FMOD"))))
-        qputenv("QEMU_AUDIO_DRV", audio.toLocal8Bit());
-
     const QString generation = versions.VersionCode(versionId);
+    const bool modern = QemuGeneration::isModern(generation);
+    // Set in the program's own environment and never removed: later launches inherit them too.
+    // Today's QEMU chooses its sound with -audiodev, and "windib" is a driver of another desktop.
+    if (!modern) {
+        if (read(Advanced, "SDL") == Yes || read(Hardware, "Full Screen Display") == Yes)
+            qputenv("SDL_VIDEODRIVER", "windib");
+        qputenv("SDL_STDIO_REDIRECT", "0");
+        const QString audio = read(Advanced, "AOItem");
+        if (!audio.isEmpty() && (audio != QLatin1String("fmod") ||
+                                 versions.VersionFlag(versionId, QStringLiteral("FMOD"))))
+            qputenv("QEMU_AUDIO_DRV", audio.toLocal8Bit());
+    }
+
     if (versions.VersionFlag(versionId, QStringLiteral("KQEMU")) &&
         read(General, "Arc") == QLatin1String("x86") && !versionId.isEmpty() &&
         (generation == QLatin1String("1") || generation == QLatin1String("2")) &&
@@ -172,6 +194,9 @@ void Launcher::LaunchVM(const QString& launchString)
         m_host.setStatusPanel(1, QStringLiteral("KQEMU Driver Started"));
 
     m_vm.ClearLog();
+    for (const QString& note : std::as_const(m_launchNotes))
+        m_vm.AppendLog(note);
+    m_launchNotes.clear();
     m_lastExecutable = executable;
 
     if (read(Advanced, "Debug") == Yes) {
@@ -182,10 +207,20 @@ void Launcher::LaunchVM(const QString& launchString)
         process->setArguments(CommandLine::SplitCommandLine(launchString));
         process->setProcessChannelMode(QProcess::MergedChannels);
         process->setStandardInputFile(QProcess::nullDevice());
+        if (modern) {
+            // What earlier launches of older versions left in this program's environment.
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove(QStringLiteral("QEMU_AUDIO_DRV"));
+            if (environment.value(QStringLiteral("SDL_VIDEODRIVER")) == QLatin1String("windib"))
+                environment.remove(QStringLiteral("SDL_VIDEODRIVER"));
+            process->setProcessEnvironment(environment);
+        }
         ProcessStart::Options options;
         options.priority = ProcessStart::priorityFromText(read(Advanced, "Process"));
         options.processor = ProcessStart::processorFromAffinity(read(Advanced, "AffinityCPU"));
         options.newSession = true;
+        // Today's QEMU makes its monitor and display sockets: they are for this user alone.
+        options.privateFiles = modern;
         ProcessStart::apply(*process, options);
         watchOutput(process);
         process->start();
@@ -213,6 +248,25 @@ void Launcher::LaunchVM(const QString& launchString)
         m_host.setConsoleCaption(ConsoleCaption);
     }
     m_host.setSysTimerEnabled(true);
+}
+
+bool Launcher::windowDisplayAvailable()
+{
+    const QString vmFile = m_vm.selectedVM();
+    VersionRegistry& versions = m_vm.versions();
+    const QString versionId = ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID"));
+    if (!QemuGeneration::isModern(versions.VersionCode(versionId)))
+        return true;
+    const QString output = ReadVMFileValue(vmFile, Hardware, QStringLiteral("OutputID"));
+    // VNC, and the panels of the main window, need no window of QEMU's own.
+    if (output == QLatin1String("2") ||
+        (output == QLatin1String("0") && versions.VersionFlag(versionId, QStringLiteral("INT"))))
+        return true;
+    // The user's own command line says for itself how the screen is shown.
+    if (ReadVMFileValue(vmFile, Advanced, QStringLiteral("OverrideAll")) == Yes &&
+        !ReadVMFileValue(vmFile, Advanced, QStringLiteral("OptionalString")).isEmpty())
+        return true;
+    return hasWindowDisplay(versions.VMExecutable(vmFile));
 }
 
 void Launcher::watchOutput(QProcess* process)
@@ -250,9 +304,8 @@ void Launcher::ProcTimerTimer()
         const QString versionId =
             ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID"));
         VersionRegistry& versions = m_vm.versions();
-        if (ReadVMFileValue(vmFile, Hardware, QStringLiteral("OutputID")) == QLatin1String("0") &&
-            ReadVMFileValue(vmFile, General, QStringLiteral("Status")) == Running &&
-            versions.VersionFlag(versionId, QStringLiteral("CONSOLE")))
+        if (ReadVMFileValue(vmFile, General, QStringLiteral("Status")) == Running &&
+            UsesMonitor(m_vm, vmFile))
             m_host.AttachMonitor();
         if (versions.VersionFlag(versionId, QStringLiteral("INT"))) {
             m_host.setStartingUp(false);

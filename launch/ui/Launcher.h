@@ -94,9 +94,14 @@ public:
     // The program and arguments that run the debug script in a terminal window:
     // x-terminal-emulator, else xterm, each with "-e sh <script>". Replaceable for tests.
     std::function<QStringList(const QString& script)> terminal;
+    // Whether an emulator can open a window of its own. Default:
+    // ModernOptions::hasWindowDisplay. Replaceable for tests.
+    std::function<bool(const QString& executable)> hasWindowDisplay;
 
 private:
     void ProcTimerTimer();
+    // False when a VM of today's QEMU would show its screen in a window QEMU cannot open.
+    bool windowDisplayAvailable();
     void DebugLaunch(const QString& vmFile, const QString& launchString);
     void recordRunning(const QString& vmFile, qint64 pid);
     void watchOutput(QProcess* process);
@@ -111,4 +116,5 @@ private:
     qint64 m_pendingPid = 0;
     QString m_pendingVM;
     QProcess* m_pendingProcess = nullptr;
+    QStringList m_launchNotes;
 };

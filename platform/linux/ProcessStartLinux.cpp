@@ -6,6 +6,7 @@
 
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ProcessStart {
@@ -63,6 +64,8 @@ void apply(QProcess& process, const Options& options)
     process.setChildProcessModifier([o, processors, bind, inherited, rrPriority] {
         if (o.newSession)
             ::setsid();
+        if (o.privateFiles)
+            ::umask(0177);
         sched_param param{};
         switch (o.priority) {
         case Priority::Unchanged:
