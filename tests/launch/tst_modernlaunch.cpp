@@ -1,0 +1,397 @@
+#include "app/ui/TMain.h"
+#include "launch/LaunchString.h"
+#include "launch/ModernOptions.h"
+#include "launch/Panels.h"
+#include "launch/ui/Launcher.h"
+#include "launch/ui/MonitorTerminal.h"
+#include "library/NewVM.h"
+#include "media/DiskImages.h"
+#include "model/TableHandle.h"
+#include "model/TableSchemas.h"
+#include "model/VMFile.h"
+#include "platform/CommandLine.h"
+#include "platform/Processes.h"
+#include "platform/RuntimeFolder.h"
+#include "platform/ui/Interaction.h"
+#include "support/TempProgramFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTest>
+
+#include <memory>
+#include <sys/stat.h>
+
+// The generation of today's QEMU, run for real: the host's QEMU 7.2 takes what the VMs ask for.
+namespace {
+
+QString s(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+// Real mode: print a line on COM1, then halt.
+QByteArray bootSector()
+{
+    QByteArray code = QByteArray::fromHex("fa31c08ed8be167cbaf803ac84c07403eeebf8f4ebfd");
+    code += "VIMOR-BOOT-OK\r\n";
+    code += '\0';
+    code.resize(510, '\0');
+    return code + QByteArray::fromHex("55aa");
+}
+
+// Asks a monitor socket for "info status" and returns the answer.
+QString monitorStatus(const QString& socketPath)
+{
+    QLocalSocket monitor;
+    // QEMU makes the socket a moment after it starts.
+    for (int attempt = 0; attempt < 50 && !monitor.waitForConnected(200); ++attempt)
+        QTest::qWait(100), monitor.connectToServer(socketPath);
+    monitor.write("info status\n");
+    QByteArray answer;
+    for (int wait = 0; wait < 50 && !answer.contains("VM status") && monitor.isOpen(); ++wait)
+        monitor.waitForReadyRead(200), answer += monitor.readAll();
+    return QString::fromUtf8(answer);
+}
+
+} // namespace
+
+class TestModernLaunch final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void conversions();
+    void refusedValues_data();
+    void refusedValues();
+    void wizardDefaultsRun_data();
+    void wizardDefaultsRun();
+    void bootSectorThroughTheLauncher();
+    void everythingAtOnce();
+
+private:
+    QString writeVM(const QString& name, const QStringList& keys);
+    QProcess* start(const LaunchString& launch);
+
+    std::unique_ptr<TempProgramFolder> m_folder;
+    std::unique_ptr<TMain> m_window;
+    ScriptedInteraction* m_ui = nullptr;
+    QList<QProcess*> m_processes;
+};
+
+void TestModernLaunch::initTestCase()
+{
+    if (!QFileInfo(s("/usr/bin/qemu-system-x86_64")).isExecutable())
+        QSKIP("QEMU is needed");
+    auto ui = std::make_unique<ScriptedInteraction>();
+    m_ui = ui.get();
+    Interaction::install(std::move(ui));
+    m_folder = std::make_unique<TempProgramFolder>();
+    // The version folder holds the host's emulators, and a wrapper for the PC one that shows no
+    // window (there is no display here).
+    const QString folder = m_folder->file(s("qemu"));
+    QVERIFY(QDir().mkpath(folder));
+    const QStringList emulators =
+        QDir(s("/usr/bin")).entryList({s("qemu-system-*"), s("qemu-img")});
+    for (const QString& name : emulators)
+        QVERIFY(QFile::link(s("/usr/bin/") + name, folder + s("/") + name));
+    QVERIFY(QFile::link(s("/usr/share/qemu"), folder + s("/pc-bios")));
+    QFile::remove(folder + s("/qemu-system-x86_64"));
+    QVERIFY(m_folder->write(s("qemu/qemu-system-x86_64"),
+                            "#!/bin/sh\nexec /usr/bin/qemu-system-x86_64 \"$@\" -display none\n"));
+    QFile(folder + s("/qemu-system-x86_64"))
+        .setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+
+    TableHandle versions;
+    versions.setFolder(m_folder->path());
+    versions.setTableName(TableSchemas::VersionTable);
+    QVERIFY(versions.open());
+    versions.insert();
+    for (const char* field : {"ID", "DESC"})
+        versions.setFieldValue(s(field), s("modern"));
+    versions.setFieldValue(s("PATH"), s("{VR}\\qemu"));
+    versions.setFieldValue(s("VERID"), s("3"));
+    for (const char* flag : {"USB", "CONSOLE", "DEFAULT"})
+        versions.setFieldValue(s(flag), s("Yes"));
+    QVERIFY(versions.post());
+    m_window = std::make_unique<TMain>();
+}
+
+void TestModernLaunch::cleanupTestCase()
+{
+    for (QProcess* process : std::as_const(m_processes)) {
+        process->kill();
+        process->waitForFinished(5000);
+        delete process;
+    }
+    m_window.reset();
+    m_folder.reset();
+    Interaction::install(nullptr);
+}
+
+QString TestModernLaunch::writeVM(const QString& name, const QStringList& keys)
+{
+    NewVM::Plan plan;
+    plan.name = name;
+    plan.storeFolder = m_folder->file(s("VMs"));
+    plan.storeId = s("0");
+    plan.versionId = s("modern");
+    plan.platform = NewVM::DefaultsFor(plan.arc);
+    plan.disk = NewVM::DiskChoice::None;
+    plan.output = NewVM::Output::QemuWindow;
+    for (const QString& key : keys) {
+        if (key.startsWith(s("arc=")))
+            plan.arc = key.mid(4), plan.platform = NewVM::DefaultsFor(plan.arc);
+        if (key.startsWith(s("kernel=")))
+            plan.kernel = key.mid(7);
+    }
+    const QString vm = NewVM::ComposeVM(plan, m_window->versions(), &CreateDiskImage);
+    for (const QString& key : keys) {
+        const qsizetype slash = key.indexOf(QLatin1Char('/'));
+        const qsizetype equals = key.indexOf(QLatin1Char('='), slash);
+        if (slash > 0 &&
+            !WriteVMFileValue(vm, key.left(slash), key.mid(slash + 1, equals - slash - 1),
+                              key.mid(equals + 1)))
+            return {};
+    }
+    m_window->BuildVMTree();
+    return m_window->selectVM(vm) ? vm : QString();
+}
+
+// Starts the emulator the selected VM names, as the launcher would, without a window.
+QProcess* TestModernLaunch::start(const LaunchString& launch)
+{
+    auto* process = new QProcess;
+    m_processes.append(process);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    process->start(m_window->versions().VMExecutable(m_window->selectedVM()),
+                   CommandLine::SplitCommandLine(launch.arguments) +
+                       QStringList{s("-display"), s("none")});
+    return process;
+}
+
+void TestModernLaunch::conversions()
+{
+    using namespace ModernOptions;
+    QCOMPARE(*hostForward(s("udp:5353:10.0.2.15:53")), s("udp::5353-10.0.2.15:53"));
+    // Raw images are never probed; a header names the format of a file of another name.
+    QVERIFY(m_folder->write(s("Media/looks.img"), "QFI\xfb\0\0\0\3"));
+    QVERIFY(m_folder->write(s("Media/real.dsk"), QByteArray("QFI\xfb\0\0\0\3", 8)));
+    QCOMPARE(imageFormat(m_folder->file(s("Media/looks.img"))), s("raw"));
+    QCOMPARE(imageFormat(m_folder->file(s("Media/real.dsk"))), s("qcow2"));
+    QCOMPARE(imageFormat(s("/no/such.vmdk")), s("vmdk"));
+    // KVM exactly when the device is there for the host's own architecture.
+    const QString kvm = m_folder->file(s("kvm"));
+    QVERIFY(m_folder->write(s("kvm"), {}));
+    QCOMPARE(accelerator(hostArchitecture(), kvm), s("kvm"));
+    QCOMPARE(accelerator(hostArchitecture(), kvm + s("-gone")), s("tcg"));
+    QCOMPARE(accelerator(s("cris"), kvm), s("tcg"));
+    QVERIFY(m_folder->write(s("run/pulse/native"), {}));
+    QVERIFY(m_folder->write(s("snd/controlC0"), {}));
+    QCOMPARE(hostAudioDriver(m_folder->file(s("run")), m_folder->file(s("snd"))), s("pa"));
+    QCOMPARE(hostAudioDriver(s("/nowhere"), m_folder->file(s("snd"))), s("alsa"));
+    QCOMPARE(hostAudioDriver(s("/nowhere"), s("/nowhere")), s("none"));
+}
+
+void TestModernLaunch::refusedValues_data()
+{
+    QTest::addColumn<QStringList>("keys");
+    QTest::addColumn<QString>("setting");
+    QTest::newRow("redirector") << QStringList{s("Network Card 1/Redirectors=tcp:22:22")}
+                                << s("Network Card 1 Redirectors");
+    QTest::newRow("mac") << QStringList{s("Network Card 1/MAC=52-54-00-12-34")}
+                         << s("Network Card 1 MAC");
+    QTest::newRow("comma in model")
+        << QStringList{s("Network Card 1/LID=e1000,romfile=/x")} << s("Network Card 1");
+    QTest::newRow("usb id") << QStringList{s("Hardware/Enable USB=Yes"), s("USB Devices/Count=1"),
+                                           s("USB Device 1/Type=HW"), s("USB Device 1/VendID=xyz"),
+                                           s("USB Device 1/ProdID=1")}
+                            << s("USB Device 1");
+    QTest::newRow("memory option") << QStringList{s("Hardware/RAM=256,maxmem=1G")} << s("Memory");
+    QTest::newRow("start date") << QStringList{s("Advanced/Start Time=tomorrow")}
+                                << s("Start Time");
+}
+
+// Nothing a VM file holds adds an option: the launch is refused, naming the setting, before a
+// port is reserved or anything is recorded.
+void TestModernLaunch::refusedValues()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(QString, setting);
+    const QString vm = writeVM(s("refused"), QStringList{s("Hardware/Network=Yes")} + keys);
+    QVERIFY(!vm.isEmpty());
+    m_ui->clear();
+    m_window->PlayClick();
+    QCOMPARE(m_ui->shown().size(), 1);
+    QVERIFY2(m_ui->shownTexts().first().contains(s("\"") + setting + s("\"")),
+             qPrintable(m_ui->shownTexts().first()));
+    QVERIFY(m_window->isEnabled());
+    QVERIFY(ReadVMFileValue(vm, s("General"), s("PortID")).isEmpty());
+    QVERIFY(ReadVMFileValue(vm, s("General"), s("LaunchString")).isEmpty());
+    QVERIFY(!QFile::exists(m_folder->file(s("VRPorts.dat"))));
+}
+
+void TestModernLaunch::wizardDefaultsRun_data()
+{
+    QTest::addColumn<QString>("arc");
+    QTest::addColumn<bool>("needsKernel"); // boards that start only from a kernel image
+    const struct
+    {
+        const char* arc;
+        const char* emulator;
+        bool needsKernel;
+    } guests[] = {{"x86", "qemu-system-i386", false},      {"ppc", "qemu-system-ppc", false},
+                  {"arm", "qemu-system-arm", false},       {"mips", "qemu-system-mips", false},
+                  {"mipsel", "qemu-system-mipsel", false}, {"sparc", "qemu-system-sparc", false},
+                  {"cf", "qemu-system-m68k", true},        {"cris", "qemu-system-cris", true}};
+    for (const auto& guest : guests) {
+        if (QFileInfo::exists(s("/usr/bin/") + s(guest.emulator)))
+            QTest::newRow(guest.arc) << s(guest.arc) << guest.needsKernel;
+    }
+}
+
+// A VM as the wizard's Finish writes it, with its defaults, runs and answers on its monitor.
+void TestModernLaunch::wizardDefaultsRun()
+{
+    QFETCH(QString, arc);
+    QFETCH(bool, needsKernel);
+    // A kernel that loops where it starts (0x60fe is "bra.s ." on ColdFire).
+    QVERIFY(m_folder->write(s("kernel.bin"), QByteArray::fromHex("60fe").repeated(2048)));
+    const QString kernel = needsKernel ? m_folder->file(s("kernel.bin")) : QString();
+    const QString vm = writeVM(s("guest-") + arc, {s("arc=") + arc, s("kernel=") + kernel});
+    QVERIFY(!vm.isEmpty());
+    const LaunchString launch = BuildLaunchString(*m_window);
+    QVERIFY2(launch.refusal.isEmpty(), qPrintable(launch.refusal));
+    QProcess* qemu = start(launch);
+    const QString port = ReadVMFileValue(vm, s("General"), s("PortID"));
+    const QString status =
+        monitorStatus(Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(), port.toInt()));
+    QVERIFY2(
+        status.contains(s("VM status: running")),
+        qPrintable(launch.arguments + s("\n") + status + QString::fromLocal8Bit(qemu->readAll())));
+}
+
+// Through the real launcher: the guest's line reaches the serial file, the monitor is a socket
+// only this user can reach, and no TCP port is listening.
+void TestModernLaunch::bootSectorThroughTheLauncher()
+{
+    QVERIFY(m_folder->write(s("VMs/boot.img"), bootSector()));
+    const QString serial = m_folder->file(s("com1.txt"));
+    const QString vm = writeVM(s("boot"), {s("Hardware/CPUArc=64 Bit"), s("Drives/HDA=boot.img"),
+                                           s("Ports/SerialCount=1"), s("Serial Port 1/SerialTy=2"),
+                                           s("Serial Port 1/Serial=") + serial});
+    // A QEMU without its window module (a stand-in answer: this host's has one) is named, not run.
+    m_ui->clear();
+    m_window->launcher().hasWindowDisplay = [](const QString&) { return false; };
+    m_window->PlayClick();
+    QVERIFY(m_ui->shownTexts().value(0).contains(s("qemu-system-gui")));
+    QVERIFY(ReadVMFileValue(vm, s("General"), s("PortID")).isEmpty());
+
+    m_window->launcher().hasWindowDisplay = [](const QString&) { return true; };
+    m_ui->clear();
+    m_window->PlayClick();
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isEnabled(), 5000);
+    const qint64 pid = ReadVMFileValue(vm, s("General"), s("StatusID")).toLongLong();
+    QVERIFY2(pid > 0, qPrintable(m_ui->shownTexts().join(s("\n"))));
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->monitorConnected(), 5000);
+    m_window->SendMonitorCommand(s("info status"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_window->monitorTerminal()->screenText().contains(s("VM status: running")), 5000);
+    const auto serialText = [&serial] {
+        QFile file(serial);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(serialText().contains("VIMOR-BOOT-OK\r\n"), 20000);
+
+    const QString socket = Panels::MonitorSocketPath(
+        RuntimeFolder::vimorFolder(), ReadVMFileValue(vm, s("General"), s("PortID")).toInt());
+    struct stat info = {};
+    QVERIFY(::stat(QFile::encodeName(socket).constData(), &info) == 0);
+    QCOMPARE(info.st_mode & 0777, 0600u);
+    QVERIFY(::stat(QFile::encodeName(QFileInfo(socket).path()).constData(), &info) == 0);
+    QCOMPARE(info.st_mode & 0777, 0700u);
+    // No listening TCP socket belongs to the emulator.
+    QStringList inodes;
+    for (const QFileInfo& fd : QDir(s("/proc/%1/fd").arg(pid)).entryInfoList(QDir::System))
+        inodes.append(fd.symLinkTarget().section(QLatin1Char('['), 1).chopped(1));
+    inodes.removeAll(QString());
+    QVERIFY(!inodes.isEmpty()); // the monitor's socket at least
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile tcp(s(table));
+        QVERIFY(tcp.open(QIODevice::ReadOnly));
+        for (const QByteArray& row : tcp.readAll().split('\n')) {
+            const QList<QByteArray> fields = row.simplified().split(' ');
+            if (fields.size() > 9 && fields.at(3) == "0A")
+                QVERIFY(!inodes.contains(QString::fromLatin1(fields.at(9))));
+        }
+    }
+    m_ui->answerMessage(Interaction::Answer::Yes);
+    m_window->StopClick();
+    QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(pid), 10000);
+}
+
+// One VM with every modern option at once: QEMU 7.2 takes it and runs, also from a snapshot.
+void TestModernLaunch::everythingAtOnce()
+{
+    QProcess create;
+    create.start(s("qemu-img"), {s("create"), s("-q"), s("-f"), s("qcow2"),
+                                 m_folder->file(s("VMs/all.qcow2")), s("16M")});
+    QVERIFY(create.waitForFinished(30000) && create.exitCode() == 0);
+    // A snapshot needs every writable disk to take one: the stick is a qcow2 image too.
+    create.start(s("qemu-img"), {s("create"), s("-q"), s("-f"), s("qcow2"),
+                                 m_folder->file(s("VMs/stick.qcow2")), s("1M")});
+    QVERIFY(create.waitForFinished(30000) && create.exitCode() == 0);
+    const QString vm = writeVM(s("all"), {s("Hardware/CPUArc=64 Bit"),
+                                          s("Drives/HDA=all.qcow2"),
+                                          s("Audio/Enable Sound=Yes"),
+                                          s("Audio/SID=all"),
+                                          s("Hardware/Network=Yes"),
+                                          s("Network/CardCount=2"),
+                                          s("Network Card 1/VLAN=0"),
+                                          s("Network Card 1/Redirectors=tcp:47022::22"),
+                                          s("Network Card 2/LID=e1000"),
+                                          s("Network Card 2/MAC=52-54-00-12-34-56"),
+                                          s("Network Card 2/VLAN=1"),
+                                          s("Network Card 2/VLAN Type=User Networking"),
+                                          s("Hardware/Enable USB=Yes"),
+                                          s("Hardware/USB Tablet=Yes"),
+                                          s("USB Devices/Count=1"),
+                                          s("USB Device 1/Type=USBDISK"),
+                                          s("USB Device 1/DrivePath=stick.qcow2"),
+                                          s("Advanced/Start Time=Now"),
+                                          s("Hardware/Use Local Time=Yes"),
+                                          s("Advanced/Disable HPET=Yes"),
+                                          s("Advanced/ACPI=Yes"),
+                                          s("Advanced/Enable HAL Hack=Yes")});
+    QVERIFY(!vm.isEmpty());
+    for (const QString& snapshot : {QString(), s("ready")}) {
+        QVERIFY(WriteVMFileValue(vm, s("Advanced"), s("Snapshot"), snapshot));
+        const LaunchString launch = BuildLaunchString(*m_window);
+        QVERIFY2(launch.refusal.isEmpty(), qPrintable(launch.refusal));
+        QProcess* qemu = start(launch);
+        const QString monitor = Panels::MonitorSocketPath(
+            RuntimeFolder::vimorFolder(), ReadVMFileValue(vm, s("General"), s("PortID")).toInt());
+        const QString status = monitorStatus(monitor);
+        QVERIFY2(status.contains(s("VM status: running")),
+                 qPrintable(launch.arguments + s("\n") + QString::fromLocal8Bit(qemu->readAll())));
+        if (snapshot.isEmpty()) {
+            QLocalSocket save;
+            save.connectToServer(monitor);
+            QVERIFY(save.waitForConnected(5000));
+            save.write("savevm ready\nquit\n");
+            QVERIFY(save.waitForBytesWritten(5000));
+            // Closing first would drop what QEMU has not read yet; "quit" closes its end.
+            save.waitForDisconnected(30000);
+        }
+        QVERIFY2(qemu->state() == QProcess::NotRunning || snapshot.size() ||
+                     qemu->waitForFinished(30000),
+                 qPrintable(QString::fromLocal8Bit(qemu->readAll())));
+    }
+}
+
+QTEST_MAIN(TestModernLaunch)
+#include "tst_modernlaunch.moc"
