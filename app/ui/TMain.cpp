@@ -12,7 +12,6 @@
 #include "launch/Kqemu.h"
 #include "launch/MonitorClient.h"
 #include "launch/Panels.h"
-#include "launch/ui/DisplayPanel.h"
 #include "launch/ui/MonitorTerminal.h"
 #include "launch/ui/SnapshotChooser.h"
 #include "launch/ui/VMControl.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launch/ui/DisplayPanel.h"
 #include "launch/ui/Launcher.h"
 #include "library/VMStores.h"
 #include "model/Settings.h"
@@ -14,7 +15,6 @@
 class AboutDialog;
 class AdvancedEditors;
 class DiskCreation;
-class DisplayPanel;
 class DriveEditors;
 class MediaWizard;
 class NewVMWizard;
