@@ -45,12 +45,12 @@ DisplayPanel::DisplayPanel(QWidget* parent) : QWidget(parent)
 
 DisplayPanel::~DisplayPanel()
 {
-    releaseGrab();
+    releaseInput();
 }
 
 void DisplayPanel::connectDisplay(const QString& socketPath)
 {
-    releaseGrab();
+    releaseInput();
     m_connection.open(socketPath);
     showSize(DefaultSize);
     update();
@@ -58,7 +58,7 @@ void DisplayPanel::connectDisplay(const QString& socketPath)
 
 void DisplayPanel::disconnectDisplay()
 {
-    releaseGrab();
+    releaseInput();
     m_connection.close();
     showSize(DefaultSize);
     update();
@@ -87,7 +87,7 @@ void DisplayPanel::connectionStateChanged(DisplayConnection::State state)
 {
     if (state == DisplayConnection::State::Connected)
         return;
-    releaseGrab();
+    releaseInput();
     if (state != DisplayConnection::State::Connecting)
         showSize(DefaultSize);
     update();
@@ -108,13 +108,30 @@ void DisplayPanel::paintEvent(QPaintEvent* event)
         m_framesShown = updates;
         shown = true;
     });
-    if (!shown)
-        painter.fillRect(event->rect(), Qt::black);
+    if (shown)
+        return;
+    painter.fillRect(event->rect(), Qt::black);
+    QString caption;
+    switch (state()) {
+    case DisplayConnection::State::Connecting:
+        caption = QStringLiteral("Connecting to the VM's display...");
+        break;
+    case DisplayConnection::State::Closed:
+        caption = QStringLiteral("The VM's display has closed");
+        break;
+    case DisplayConnection::State::Failed:
+        caption = QStringLiteral("The VM's display is not available");
+        break;
+    default:
+        return;
+    }
+    painter.setPen(Qt::gray);
+    painter.drawText(rect(), Qt::AlignCenter, caption);
 }
 
 // Grabbing.
 
-void DisplayPanel::grab()
+void DisplayPanel::grabInput()
 {
     if (m_grabbed || state() != DisplayConnection::State::Connected)
         return;
@@ -134,7 +151,7 @@ void DisplayPanel::grab()
     emit grabChanged(true);
 }
 
-void DisplayPanel::releaseGrab()
+void DisplayPanel::releaseInput()
 {
     if (!m_grabbed)
         return;
@@ -170,7 +187,7 @@ bool DisplayPanel::eventFilter(QObject* watched, QEvent* event)
 bool DisplayPanel::event(QEvent* event)
 {
     if (event->type() == QEvent::ActivationChange && m_grabbed && !isActiveWindow())
-        releaseGrab();
+        releaseInput();
     return QWidget::event(event);
 }
 
@@ -182,7 +199,7 @@ bool DisplayPanel::focusNextPrevChild(bool next)
 
 void DisplayPanel::hideEvent(QHideEvent* event)
 {
-    releaseGrab();
+    releaseInput();
     QWidget::hideEvent(event);
 }
 
@@ -212,7 +229,7 @@ void DisplayPanel::mousePressEvent(QMouseEvent* event)
 {
     if (!m_grabbed) {
         // The click that takes the mouse is not the guest's.
-        grab();
+        grabInput();
         return;
     }
     m_buttons = buttonMask(event->buttons());
@@ -273,7 +290,7 @@ void DisplayPanel::keyPressEvent(QKeyEvent* event)
     else if (event->key() == Qt::Key_Alt)
         m_altDown = true;
     if (m_ctrlDown && m_altDown) {
-        releaseGrab();
+        releaseInput();
         return;
     }
     sendKey(event, true);

@@ -57,8 +57,8 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    void grab();
-    void releaseGrab();
+    void grabInput();
+    void releaseInput();
     void sendKey(QKeyEvent* event, bool down);
     void sendPointer(const QPoint& at);
     void showSize(const QSize& size);
