@@ -104,6 +104,12 @@ struct DisplayConnection::Session
         return updates;
     }
     bool sendInput();
+    // A tenth of a second before trying again; close() cuts it short.
+    void pause() const
+    {
+        pollfd wait = {wake, POLLIN, 0};
+        ::poll(&wait, 1, 100);
+    }
     void wakeUp() const
     {
         const quint64 one = 1;
@@ -257,6 +263,7 @@ void DisplayConnection::Session::run()
             std::chrono::steady_clock::now() < deadline) {
             reason.clear();
             lastMessage.clear();
+            pause();
             continue;
         }
         end(outcome, failure);
@@ -300,9 +307,8 @@ int DisplayConnection::Session::connectSocket(std::chrono::steady_clock::time_po
         ::close(fd);
         if (std::chrono::steady_clock::now() >= deadline)
             break;
-        // Missing or not yet listening: QEMU is still starting. Wait, but wake for close().
-        pollfd wait = {wake, POLLIN, 0};
-        ::poll(&wait, 1, 100);
+        // Missing or not yet listening: QEMU is still starting.
+        pause();
     }
     if (!stop)
         end(State::Failed, QStringLiteral("The VM's display at %1 could not be reached: %2")
