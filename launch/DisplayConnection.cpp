@@ -115,7 +115,7 @@ struct DisplayConnection::Session
         const quint64 one = 1;
         [[maybe_unused]] const ssize_t written = ::write(wake, &one, sizeof one);
     }
-    void end(State state, const QString& reason);
+    void end(State state, const QString& why);
     template <typename F>
     void post(F call)
     {
