@@ -8,6 +8,7 @@
 #include "devices/ui/PortCommands.h"
 #include "devices/ui/TapSelection.h"
 #include "devices/ui/UsbDevicesWindow.h"
+#include "launch/EmbeddedDisplay.h"
 #include "launch/Kqemu.h"
 #include "launch/LaunchString.h"
 #include "launch/MonitorClient.h"
@@ -213,13 +214,12 @@ void TMain::createPages()
     black.setColor(QPalette::Window, Qt::black);
     m_consoleCanvas->setPalette(black);
     for (int number = 1; number <= PanelCount; ++number) {
-        auto* displayPanel = new QWidget(m_consoleCanvas);
+        auto* displayPanel = new DisplayPanel(m_consoleCanvas);
         displayPanel->setObjectName(QStringLiteral("P%1").arg(number));
-        displayPanel->setFixedSize(632, 469);
-        displayPanel->setAutoFillBackground(true);
-        displayPanel->setPalette(black);
         displayPanel->hide();
         displayPanel->installEventFilter(this);
+        connect(displayPanel, &DisplayPanel::statusMessage, this,
+                [this](const QString& text) { setStatusPanel(2, text); });
         m_panels.append(displayPanel);
     }
     m_consoleArea->setWidget(m_consoleCanvas);
@@ -787,7 +787,7 @@ void TMain::ConfigureOperatingSystemsClick()
 
 // Display panels and the monitor.
 
-QWidget* TMain::panel(int number) const
+DisplayPanel* TMain::panel(int number) const
 {
     return number >= 1 && number <= PanelCount ? m_panels.at(number - 1) : nullptr;
 }
@@ -799,6 +799,31 @@ void TMain::ShowPanel(const QString& panelId)
     for (int i = 1; i <= PanelCount; ++i)
         m_panels.at(i - 1)->setVisible(ok && i == number);
     CentreDisplayPanel();
+}
+
+void TMain::RemovePanel(const QString& panelId)
+{
+    Panels::RemovePanel(panelId);
+    if (DisplayPanel* display = panel(panelId.trimmed().toInt()))
+        display->disconnectDisplay();
+}
+
+void TMain::AttachDisplay(const QString& vmFile)
+{
+    const QString panelId = ReadVMFileValue(vmFile, General, QStringLiteral("PanelID"));
+    DisplayPanel* display = panel(panelId.trimmed().toInt());
+    if (!display)
+        return;
+    QString error;
+    const QString socket = EmbeddedDisplay::socketPath(panelId, &error);
+    if (socket.isEmpty()) {
+        setStatusPanel(2, QStringLiteral("Error: ") + error);
+        return;
+    }
+    const QString version = ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID"));
+    display->setAbsolutePointer(EmbeddedDisplay::hasUsbTablet(
+        vmFile, m_versions.VersionFlag(version, QStringLiteral("USB"))));
+    display->connectDisplay(socket);
 }
 
 void TMain::CentreDisplayPanel()
@@ -823,7 +848,8 @@ void TMain::resizeEvent(QResizeEvent* event)
 bool TMain::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Resize &&
-        (watched == m_consoleArea->viewport() || m_panels.contains(watched)))
+        (watched == m_consoleArea->viewport() ||
+         m_panels.contains(qobject_cast<DisplayPanel*>(watched))))
         CentreDisplayPanel();
     return QMainWindow::eventFilter(watched, event);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launch/ui/DisplayPanel.h"
 #include "launch/ui/Launcher.h"
 #include "library/VMStores.h"
 #include "model/Settings.h"
@@ -118,8 +119,10 @@ public:
     void ShowStoresWindow();
 
     // Display panels and the monitor.
-    QWidget* panel(int number) const; // P1 to P20, number from 1
+    DisplayPanel* panel(int number) const; // P1 to P20, number from 1
     void ShowPanel(const QString& panelId) override;
+    void RemovePanel(const QString& panelId) override;
+    void AttachDisplay(const QString& vmFile) override;
     void CentreDisplayPanel();
     void AttachMonitor() override;
     bool monitorConnected() const override { return m_monitorConnected; }
@@ -265,7 +268,7 @@ private:
     QPlainTextEdit* m_logView = nullptr;
     QScrollArea* m_consoleArea = nullptr;
     QWidget* m_consoleCanvas = nullptr;
-    QList<QWidget*> m_panels;
+    QList<DisplayPanel*> m_panels;
     QWidget* m_terminal = nullptr;
     QToolBar* m_mainToolBar = nullptr;
     QToolBar* m_consoleToolBar = nullptr;

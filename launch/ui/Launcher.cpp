@@ -304,9 +304,13 @@ void Launcher::ProcTimerTimer()
         const QString versionId =
             ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID"));
         VersionRegistry& versions = m_vm.versions();
+        const bool embedded =
+            ReadVMFileValue(vmFile, Hardware, QStringLiteral("OutputID")) == QLatin1String("0");
         if (ReadVMFileValue(vmFile, General, QStringLiteral("Status")) == Running &&
             UsesMonitor(m_vm, vmFile))
             m_host.AttachMonitor();
+        if (embedded && versions.VersionFlag(versionId, QStringLiteral("INT")))
+            m_host.AttachDisplay(vmFile);
         if (versions.VersionFlag(versionId, QStringLiteral("INT"))) {
             m_host.setStartingUp(false);
             const char* const keys[] = {"HDAEnc", "HDBEnc", "HDCEnc", "HDDEnc"};
@@ -440,7 +444,7 @@ bool Launcher::SweepProcesses()
         if (!m_host.startingUp()) {
             const QString panel = ReadVMFileValue(vmFile, General, QStringLiteral("PanelID"));
             if (!panel.isEmpty())
-                Panels::RemovePanel(panel);
+                m_host.RemovePanel(panel);
         }
         m_host.setStartingUp(false);
         if (exists)

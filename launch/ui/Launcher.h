@@ -33,6 +33,10 @@ public:
     // Gives the VM nodes of that name the running or the VM picture.
     virtual void SetNodeState(const QString& vmName, bool running) = 0;
     virtual void ShowPanel(const QString& panelId) = 0;
+    // Frees a display panel ("1" to "20") and empties it.
+    virtual void RemovePanel(const QString& panelId) = 0;
+    // Shows the display of a VM just confirmed running in its panel.
+    virtual void AttachDisplay(const QString& vmFile) = 0;
     virtual void setConsoleCaption(const QString& caption) = 0;
     virtual void selectRunTab(RunTab tab) = 0;
     virtual bool monitorTabShown() const = 0;

@@ -1,6 +1,7 @@
 #include "app/ui/TMain.h"
 #include "launch/Kqemu.h"
 #include "launch/MonitorClient.h"
+#include "launch/ui/DisplayPanel.h"
 #include "launch/ui/Launcher.h"
 #include "launch/ui/MonitorTerminal.h"
 #include "model/ProgramFolder.h"
@@ -8,6 +9,7 @@
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
 #include "platform/Processes.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
 #include "support/TempProgramFolder.h"
 
@@ -37,14 +39,19 @@ QString s(const char* text)
 const QString General = QStringLiteral("General");
 
 // QEMU as a version folder holds it, behind a thin wrapper: no QEMU build accepts "-hwnd" (the
-// option of the embedding build), and there is no display here, so the wrapper drops "-hwnd N"
-// and adds "-display none" before it hands over to the host's emulator.
+// option of the embedding build), and there is no display here, so the wrapper puts the panel's
+// VNC socket in place of "-hwnd N" and adds "-display none" before it hands over to the host's
+// emulator. Every test starts with no panel in use, so an embedded VM gets panel 1.
 const QByteArray Wrapper = "#!/bin/sh\n"
                            "skip=0\n"
                            "for arg do\n"
                            "  shift\n"
                            "  if [ \"$skip\" = 1 ]; then skip=0; continue; fi\n"
-                           "  if [ \"$arg\" = -hwnd ]; then skip=1; continue; fi\n"
+                           "  if [ \"$arg\" = -hwnd ]; then\n"
+                           "    skip=1\n"
+                           "    set -- \"$@\" -vnc \"unix:$XDG_RUNTIME_DIR/vimor/display-1.sock\"\n"
+                           "    continue\n"
+                           "  fi\n"
                            "  set -- \"$@\" \"$arg\"\n"
                            "done\n"
                            "exec /usr/bin/qemu-system-x86_64 -display none \"$@\"\n";
@@ -170,6 +177,10 @@ void TestLauncher::initTestCase()
     m_folder = std::make_unique<TempProgramFolder>();
     QVERIFY(m_folder->isValid());
     QVERIFY(QDir().mkpath(m_folder->file(s("Media"))));
+    // The display sockets in a runtime folder of this test's own.
+    QVERIFY(QDir().mkpath(m_folder->file(s("run"))));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_folder->file(s("run"))));
+    QVERIFY(!RuntimeFolder::vimorFolder().isEmpty());
 
     const QString qemuImg = QStandardPaths::findExecutable(s("qemu-img"));
     m_haveQemu = QFileInfo(s("/usr/bin/qemu-system-x86_64")).isExecutable() && !qemuImg.isEmpty();
@@ -317,6 +328,12 @@ void TestLauncher::launchEmbeddedAndQuit()
     QCOMPARE(window.launcher().lastExecutable(),
              QDir::toNativeSeparators(m_folder->file(s("qemu72/qemu-system-x86_64.exe"))));
     QVERIFY(window.launcher().lastLaunchString().contains(s(" -hwnd ")));
+    // The panel shows the guest's screen, and passes the display's messages to the status bar.
+    DisplayPanel* display = window.panel(panel.toInt());
+    QTRY_COMPARE_WITH_TIMEOUT(display->state(), DisplayConnection::State::Connected, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!display->image().isNull(), 10000);
+    emit display->statusMessage(s("display message"));
+    QCOMPARE(window.statusPanel(2), s("display message"));
 
     // The same VM again is refused.
     window.PlayClick();
@@ -341,6 +358,8 @@ void TestLauncher::launchEmbeddedAndQuit()
     QVERIFY(panels.open(QIODevice::ReadOnly));
     QVERIFY(!panels.readAll().split('\n').contains(panel.toLatin1() + '\r'));
     QCOMPARE(window.vmPages()->tabText(TMain::ConsoleTab), s("Console"));
+    QVERIFY(display->image().isNull());
+    QCOMPARE(display->size(), DisplayPanel::DefaultSize);
 }
 
 // The monitor of a real embedded QEMU as the user meets it: the status text, the prompt in the

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// One VNC connection to a VM's display over a Unix socket. The protocol (libvncclient) runs on a
+// thread of its own, so a slow, stalled or hostile server never holds up the window. The guest's
+// screen is kept in a frame the window reads under a lock; updates, size changes and the end of
+// the connection arrive as signals in the owner's thread. Input is queued and sent by the protocol
+// thread.
+class DisplayConnection final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DisplayConnection)
+
+public:
+    enum class State
+    {
+        Idle,
+        Connecting,
+        Connected,
+        Closed,
+        Failed
+    };
+    // Larger screens are refused: no guest has one, and a bad server would have the viewer
+    // allocate gigabytes for it.
+    static constexpr int MaxSide = 16384;
+
+    explicit DisplayConnection(QObject* parent = nullptr);
+    ~DisplayConnection() override;
+
+    // Drops any connection in place and connects to the socket, trying again for retryMs while it
+    // is missing or refuses (QEMU creates it while it starts).
+    void open(const QString& socketPath, int retryMs = 5000);
+    // Drops the connection and the frame; no signal follows.
+    void close();
+
+    State state() const { return m_state; }
+    QSize frameSize() const;
+    // Whether the server takes raw scancodes (QEMU's extended key events).
+    bool extendedKeys() const;
+    // Runs use with the frame while the protocol thread cannot change it: 0xffRRGGBB pixels, one
+    // row after the other, and the number of screen updates it holds. Not called when there is no
+    // frame.
+    void readFrame(
+        const std::function<void(const quint32* pixels, QSize size, quint64 updates)>& use) const;
+
+    // A key by keysym and scancode (0 when unknown); the scancode goes when the server takes it.
+    void sendKey(quint32 keysym, quint32 scancode, bool down);
+    // The pointer at x, y (0 to 65535) with the buttons held: bit 0 left, 1 middle, 2 right, 3 and
+    // 4 the wheel.
+    void sendPointer(int x, int y, int buttons);
+
+    // The protocol thread's side of one connection.
+    struct Session;
+
+signals:
+    void stateChanged(DisplayConnection::State state);
+    void frameResized(const QSize& size);
+    void frameChanged(const QList<QRect>& rects);
+    // Why the connection could not be made or broke off, as a sentence for the user.
+    void failed(const QString& reason);
+
+private:
+    // Called in the owner's thread with what the protocol thread posted; stale sessions' posts are
+    // dropped.
+    void sessionEnded(quint64 id, State state, const QString& reason);
+    void sessionConnected(quint64 id);
+    void sessionResized(quint64 id, QSize size);
+    void sessionUpdated(quint64 id);
+    void setState(State state);
+
+    std::unique_ptr<Session> m_session;
+    quint64 m_nextId = 1;
+    State m_state = State::Idle;
+};

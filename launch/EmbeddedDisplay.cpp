@@ -1,0 +1,43 @@
+#include "launch/EmbeddedDisplay.h"
+
+#include "model/VMFile.h"
+#include "platform/RuntimeFolder.h"
+
+#include <algorithm>
+
+namespace EmbeddedDisplay {
+
+QString socketPath(const QString& panelId, QString* error)
+{
+    const QString folder = RuntimeFolder::vimorFolder(error);
+    if (folder.isEmpty())
+        return {};
+    return folder + QStringLiteral("/display-") + panelId.trimmed() + QStringLiteral(".sock");
+}
+
+bool hasUsbTablet(const QString& vmFile, bool versionHasUsb)
+{
+    if (!versionHasUsb)
+        return false;
+    const QString hardware = QStringLiteral("Hardware");
+    const QString yes = QStringLiteral("Yes");
+    if (ReadVMFileValue(vmFile, hardware, QStringLiteral("VNC Server")) != yes &&
+        ReadVMFileValue(vmFile, hardware, QStringLiteral("USB Tablet")) == yes)
+        return true;
+    if (ReadVMFileValue(vmFile, hardware, QStringLiteral("Enable USB")) != yes)
+        return false;
+    // As the command line is built: a damaged count reads no further than its thousandth section.
+    const int count =
+        std::min(ReadVMFileValue(vmFile, QStringLiteral("USB Devices"), QStringLiteral("Count"))
+                     .trimmed()
+                     .toInt(),
+                 1000);
+    for (int n = 1; n <= count; ++n) {
+        if (ReadVMFileValue(vmFile, QStringLiteral("USB Device %1").arg(n),
+                            QStringLiteral("Type")) == QLatin1String("TABLET"))
+            return true;
+    }
+    return false;
+}
+
+} // namespace EmbeddedDisplay

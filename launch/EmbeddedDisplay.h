@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Where a VM shown inside the main window draws: a private VNC socket per display panel, and
+// whether its pointer is a USB tablet (absolute) or a mouse (relative).
+namespace EmbeddedDisplay {
+
+// "<runtime folder>/vimor/display-<panel>.sock"; empty, with the reason, when the private folder
+// cannot be had.
+QString socketPath(const QString& panelId, QString* error = nullptr);
+
+// True when the VM's QEMU gets a USB tablet: "USB Tablet" on a USB-capable version without QEMU's
+// own VNC server, or a "TABLET" among its USB devices.
+bool hasUsbTablet(const QString& vmFile, bool versionHasUsb);
+
+} // namespace EmbeddedDisplay
