@@ -1,5 +1,6 @@
 #include "launch/EmbeddedDisplay.h"
 
+#include "launch/Panels.h"
 #include "model/VMFile.h"
 #include "platform/RuntimeFolder.h"
 
@@ -12,7 +13,7 @@ QString socketPath(const QString& panelId, QString* error)
     const QString folder = RuntimeFolder::vimorFolder(error);
     if (folder.isEmpty())
         return {};
-    return folder + QStringLiteral("/display-") + panelId.trimmed() + QStringLiteral(".sock");
+    return Panels::DisplaySocketPath(folder, panelId.trimmed());
 }
 
 bool hasUsbTablet(const QString& vmFile, bool versionHasUsb)

@@ -96,12 +96,12 @@ bool createTables(const QString& folder)
     const QString description = qemuVersion.isEmpty()
                                     ? s("QEMU (Debian)")
                                     : QStringLiteral("QEMU %1 (Debian)").arg(qemuVersion);
-    // The host's QEMU speaks today's command line, draws its own window and has no KQEMU, FMOD or
-    // Bluetooth; it takes USB devices and the monitor connection.
+    // The host's QEMU speaks today's command line, draws into the main window's panels (or its own
+    // window) and has no KQEMU, FMOD or Bluetooth; it takes USB devices and the monitor connection.
     const QList<Row> versions = {{{s("VERSION"), s("QEMU 7.2 and above")},
                                   {s("DESC"), description},
                                   {s("BOOT"), QString()},
-                                  {s("INT"), s("No")},
+                                  {s("INT"), s("Yes")},
                                   {s("USB"), s("Yes")},
                                   {s("PATH"), s("{VR}\\qemu")},
                                   {s("DEFAULT"), s("Yes")},

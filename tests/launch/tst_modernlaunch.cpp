@@ -72,6 +72,7 @@ private slots:
     void wizardDefaultsRun();
     void bootSectorThroughTheLauncher();
     void everythingAtOnce();
+    void embeddedThroughTheLauncher();
 
 private:
     QString writeVM(const QString& name, const QStringList& keys);
@@ -110,14 +111,18 @@ void TestModernLaunch::initTestCase()
     versions.setFolder(m_folder->path());
     versions.setTableName(TableSchemas::VersionTable);
     QVERIFY(versions.open());
-    versions.insert();
-    for (const char* field : {"ID", "DESC"})
-        versions.setFieldValue(s(field), s("modern"));
-    versions.setFieldValue(s("PATH"), s("{VR}\\qemu"));
-    versions.setFieldValue(s("VERID"), s("3"));
-    for (const char* flag : {"USB", "CONSOLE", "DEFAULT"})
-        versions.setFieldValue(s(flag), s("Yes"));
-    QVERIFY(versions.post());
+    // "shown" draws into the main window's panels.
+    for (const char* id : {"modern", "shown"}) {
+        versions.insert();
+        for (const char* field : {"ID", "DESC"})
+            versions.setFieldValue(s(field), s(id));
+        versions.setFieldValue(s("PATH"), s("{VR}\\qemu"));
+        versions.setFieldValue(s("VERID"), s("3"));
+        for (const char* flag : {"USB", "CONSOLE"})
+            versions.setFieldValue(s(flag), s("Yes"));
+        versions.setFieldValue(s("INT"), s(id) == QLatin1String("shown") ? s("Yes") : s("No"));
+        QVERIFY(versions.post());
+    }
     m_window = std::make_unique<TMain>();
 }
 
@@ -391,6 +396,26 @@ void TestModernLaunch::everythingAtOnce()
                      qemu->waitForFinished(30000),
                  qPrintable(QString::fromLocal8Bit(qemu->readAll())));
     }
+}
+
+// Display mode "0": QEMU draws into a private socket, and the panel shows what it draws.
+void TestModernLaunch::embeddedThroughTheLauncher()
+{
+    const QString vm = writeVM(s("shown"), {s("General/Qemu Version ID=shown"),
+                                            s("Hardware/CPUArc=64 Bit"), s("Hardware/OutputID=0")});
+    m_ui->clear();
+    m_window->PlayClick();
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isEnabled(), 5000);
+    QVERIFY2(ReadVMFileValue(vm, s("General"), s("Status")) == s("Running"),
+             qPrintable(m_ui->shownTexts().join(s("\n"))));
+    QVERIFY(m_window->launcher().lastLaunchString().contains(s(" -display none -vnc \"unix:")));
+    DisplayPanel* panel = m_window->panel(ReadVMFileValue(vm, s("General"), s("PanelID")).toInt());
+    QTRY_VERIFY_WITH_TIMEOUT(!panel->image().isNull(), 20000);
+    QCOMPARE(panel->state(), DisplayConnection::State::Connected);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->monitorConnected(), 5000);
+    m_ui->answerMessage(Interaction::Answer::Yes);
+    m_window->StopClick();
+    QTRY_COMPARE_WITH_TIMEOUT(ReadVMFileValue(vm, s("General"), s("Status")), s("Stopped"), 15000);
 }
 
 QTEST_MAIN(TestModernLaunch)
