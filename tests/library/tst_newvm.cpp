@@ -671,6 +671,11 @@ void TestNewVM::versionsAndPlatforms_data()
                        s("Hardware/OutputID=2"),
                        s("Hardware/Vimor Client=No"),
                        s("Hardware/VNC Number=7")};
+    QTest::newRow("INT on, VERID 3, in the main window")
+        << s("Yes") << s("3") << 0 << 0
+        << QStringList{s("Drives/BootOrder=CD/DVD Drive|Hard Drive"),
+                       s("Hardware/Output=Vimor (Default)"), s("Hardware/OutputID=0"),
+                       s("Hardware/Vimor Client=Yes")};
     QTest::newRow("INT on, full screen")
         << s("Yes") << s("0") << 0 << 3
         << QStringList{s("Hardware/Output=Full Screen Display"), s("Hardware/OutputID=3"),
@@ -706,8 +711,7 @@ void TestNewVM::versionsAndPlatforms()
         wizard.nextClick();
         [&] {
             QCOMPARE(wizard.kernelGroup()->isHidden(), platform == 0);
-            QCOMPARE(wizard.outputGroup()->isEnabled(),
-                     integrated == s("Yes") && (verid == s("0") || verid == s("1")));
+            QCOMPARE(wizard.outputGroup()->isEnabled(), integrated == s("Yes") && verid != s("2"));
             QCOMPARE(wizard.outputBox()->currentIndex(), integrated == s("Yes") ? 0 : 1);
             QVERIFY(wizard.vncRow()->isHidden());
         }();
