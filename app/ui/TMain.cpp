@@ -913,8 +913,7 @@ void TMain::BrowseMediaFolderClick()
     Shell::open(ProgramFolder::file(QStringLiteral("\\Media")));
 }
 
-// The steps below belong to subsystems that are not in place yet; each does the least its
-// caller needs until then.
+// Commands carried out by the windows of other subsystems; the main window only hands them on.
 
 void TMain::ShowUsbDevices()
 {
