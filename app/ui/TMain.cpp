@@ -672,8 +672,12 @@ void TMain::enterNode(QTreeWidgetItem* node)
 
 void TMain::VMPagesChange(int index)
 {
-    if (index == MonitorTab && m_monitorConnected)
-        SendMonitorCommand(QStringLiteral("\r\n"));
+    if (index != MonitorTab || !m_monitorConnected)
+        return;
+    // Sent as it stands: a command would add a carriage return of its own, and QEMU a prompt.
+    QString error;
+    if (!m_monitor->sendData(QByteArrayLiteral("\r\n"), &error))
+        setStatusPanel(2, QStringLiteral("Error: ") + error);
 }
 
 // The settings lists.

@@ -370,6 +370,15 @@ void TestLauncher::monitorThroughTheMainWindow()
                      qPrintable(window.statusPanel(2)));
         return seen;
     };
+    // Showing the monitor tab sends one carriage return and line feed: QEMU answers each with a
+    // prompt, two in all (once the prompts of the connection have come).
+    QTest::qWait(500);
+    window.monitorTerminal()->clear();
+    window.vmPages()->setCurrentIndex(TMain::MonitorTab);
+    QTRY_COMPARE_WITH_TIMEOUT(window.monitorTerminal()->screenText().count(s("(qemu)")), 2, 10000);
+    QTest::qWait(300);
+    QCOMPARE(window.monitorTerminal()->screenText().count(s("(qemu)")), 2);
+
     QVERIFY(status(s("VM status: running")));
     window.VMControlClick(s("Pause"));
     QCOMPARE(window.pauseAction()->text(), s("Resume Virtual Machine"));
