@@ -52,8 +52,8 @@ class TMain final : public QMainWindow, public VMContext, public LaunchHost
 public:
     static constexpr int PanelCount = 20;
     // Pictures of the control toolbar's strip the pause button switches between.
-    static constexpr int PausePicture = 3;
-    static constexpr int ResumePicture = 7;
+    static constexpr int PausePicture = 4;
+    static constexpr int ResumePicture = 5;
     // Positions of the VM page's tabs, as "TabIndex" stores them.
     enum Tab
     {

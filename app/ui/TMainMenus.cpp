@@ -225,10 +225,10 @@ void TMain::createToolBar()
     QObject::connect(m_pauseButton, &QAction::triggered, w,
                      [w] { w->VMControlClick(QStringLiteral("Pause")); });
     console->addSeparator();
-    addDropDown(console, "ti", 4, QStringLiteral("VM Snapshot Management"),
+    addDropDown(console, "ti", 3, QStringLiteral("VM Snapshot Management"),
                 snapshotMenu(w, console, false));
     console->addSeparator();
-    addDropDown(console, "ti", 5, QStringLiteral("Shutdown/Reset Options"),
+    addDropDown(console, "ti", 7, QStringLiteral("Shutdown/Reset Options"),
                 shutdownMenu(w, console));
     console->addSeparator();
     QObject::connect(addButton(console, "ti", 6, "Quit Qemu", w, nullptr), &QAction::triggered, w,

@@ -382,9 +382,11 @@ void TestLauncher::monitorThroughTheMainWindow()
     QVERIFY(status(s("VM status: running")));
     window.VMControlClick(s("Pause"));
     QCOMPARE(window.pauseAction()->text(), s("Resume Virtual Machine"));
+    QCOMPARE(window.pauseButton()->property("picture").toInt(), 5);
     QVERIFY(status(s("VM status: paused")));
     window.VMControlClick(s("Pause"));
     QCOMPARE(window.pauseAction()->text(), s("Pause Virtual Machine"));
+    QCOMPARE(window.pauseButton()->property("picture").toInt(), 4);
     QVERIFY(status(s("VM status: running")));
 
     // Stop on an embedded VM quits through the monitor rather than ending the process.
