@@ -2,6 +2,7 @@
 
 #include "app/ui/ConsoleFont.h"
 #include "app/ui/TMain.h"
+#include "library/ui/VMStoresWindow.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -254,4 +255,6 @@ void TMain::applyPictures()
             button->setIcon(picture(button));
     for (int tab = 0; tab < m_vmPages->count(); ++tab)
         m_vmPages->setTabIcon(tab, m_images.ta.image(tab));
+    // The store picture of the settings list's "VM Store" row.
+    m_storesWindow->setStoreIcon(QIcon(m_images.mi.image(5)));
 }

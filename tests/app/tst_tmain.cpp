@@ -1,5 +1,6 @@
 #include "app/ui/ConsoleFont.h"
 #include "app/ui/TMain.h"
+#include "library/ui/VMStoresWindow.h"
 #include "model/ProgramFolder.h"
 #include "model/Settings.h"
 #include "model/VMFile.h"
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace {
 
@@ -222,6 +224,11 @@ private slots:
         for (int i = 0; i < 84; ++i)
             QVERIFY2(!window.images().mi.image(i).isNull(), qPrintable(QString::number(i)));
         QVERIFY(window.images().ni.image(20).isNull());
+        // The stores window's rows show the store picture.
+        window.ShowStoresWindow();
+        const auto* stores = window.findChild<VMStoresWindow*>();
+        QVERIFY(stores && stores->list()->topLevelItemCount() > 0);
+        QVERIFY(!stores->list()->topLevelItem(0)->icon(0).isNull());
     }
 
     void damagedImageLibrary()
