@@ -269,6 +269,7 @@ void TMain::createTray()
     m_trayMenu->addSeparator();
     connect(m_trayMenu->addAction(QStringLiteral("Quit Vimor")), &QAction::triggered, this,
             &TMain::ExitClick);
+    systemTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     m_tray = new QSystemTrayIcon(this);
     m_tray->setToolTip(QStringLiteral("Vimor"));
     m_tray->setContextMenu(m_trayMenu);
@@ -366,8 +367,9 @@ void TMain::showEvent(QShowEvent* event)
 void TMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    // Without a notification area the icon could never be clicked: the window would be lost.
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
-        m_settings.dock) {
+        m_settings.dock && systemTrayAvailable()) {
         m_tray->show();
         QTimer::singleShot(0, this, &QWidget::hide);
     }

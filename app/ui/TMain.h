@@ -11,6 +11,8 @@
 #include <QFont>
 #include <QMainWindow>
 
+#include <functional>
+
 class AboutDialog;
 class AdvancedEditors;
 class DiskCreation;
@@ -139,6 +141,8 @@ public:
     bool sysTimerActive() const;
     int firstRunWizardShows() const { return m_firstRunWizardShows; }
     bool trayIconVisible() const;
+    // Whether the desktop has a notification area; replaceable for tests.
+    std::function<bool()> systemTrayAvailable;
     QTreeWidget* tree() const { return TV; }
     QTabWidget* vmPages() const { return m_vmPages; }
     int lastTabIndex() const { return m_lastTabIndex; }

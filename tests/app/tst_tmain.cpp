@@ -285,8 +285,15 @@ private slots:
         TempProgramFolder folder;
         writeSettings(folder, "[General]\r\nDock=Yes\r\nWizard7Complete=1\r\n");
         TMain window;
+        // Without a notification area the window could not come back: it only minimises.
+        window.systemTrayAvailable = [] { return false; };
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.setWindowState(Qt::WindowMinimized);
+        QTest::qWait(20);
+        QVERIFY(window.isVisible() && !window.trayIconVisible());
+        window.systemTrayAvailable = [] { return true; };
+        window.setWindowState(Qt::WindowNoState);
         window.setWindowState(Qt::WindowMinimized);
         QTRY_VERIFY(!window.isVisible());
         QVERIFY(window.trayIconVisible());
