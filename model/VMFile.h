@@ -7,7 +7,8 @@
 
 // Reads a key of the VM definition file at path; empty when the file, section or key is missing.
 QString ReadVMFileValue(const QString& path, const QString& section, const QString& key);
-// Writes a key of the VM definition file at path (see IniFile::write).
+// Writes a key of the VM definition file at path (see IniFile::write). A file that does not
+// exist is not created: nothing is written and the result is false.
 bool WriteVMFileValue(const QString& path, const QString& section, const QString& key,
                       const QString& value, QString* error = nullptr);
 

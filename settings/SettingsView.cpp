@@ -6,6 +6,8 @@
 #include "model/VMFile.h"
 #include "versions/VersionRegistry.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <utility>
 
@@ -54,6 +56,9 @@ public:
     }
     void write(const QString& section, const QString& key, const QString& value)
     {
+        // A file that vanished since the tree was built is left alone, without a message.
+        if (m_ok && !QFileInfo::exists(m_file))
+            m_ok = false;
         if (m_ok)
             m_ok = m_vm.WriteVMValue(m_file, section, key, value);
     }

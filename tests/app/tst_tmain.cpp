@@ -335,6 +335,7 @@ private slots:
         TempProgramFolder folder;
         TMain window;
         const QString vm = folder.file(QStringLiteral("VMs/a.vm2"));
+        QVERIFY(WriteVMTemplate(vm, true));
         QVERIFY(window.WriteVMValue(vm, QStringLiteral("Hardware"), QStringLiteral("RAM"),
                                     QStringLiteral("256")));
         QCOMPARE(ReadVMFileValue(vm, QStringLiteral("hardware"), QStringLiteral("ram")),
