@@ -63,9 +63,20 @@ int main(int argc, char* argv[])
         Interaction::install(std::make_unique<UnattendedInteraction>());
 
     SingleInstance instance(QStringLiteral("vimor"));
-    if (!instance.acquire()) {
+    QString refusal;
+    switch (instance.acquire(&refusal)) {
+    case SingleInstance::Result::Registered:
+        break;
+    case SingleInstance::Result::AlreadyRunning:
         Interaction::information(nullptr, QStringLiteral("Vimor is already running!"));
         return 0;
+    case SingleInstance::Result::Refused:
+        // Another user could hold the lock there, or have planted a link in its place.
+        Interaction::error(nullptr,
+                           QStringLiteral("Vimor cannot start: its lock is not safe. %1. Remove it "
+                                          "or set XDG_RUNTIME_DIR to a folder of your own.")
+                               .arg(refusal));
+        return 1;
     }
 
     const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
