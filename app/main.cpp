@@ -37,7 +37,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vimor"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vimor 7.0"));
+    // No display name: the X11 and Wayland back ends would append it to every window's title.
+    // The main window's own title, "Vimor 7.0", is what the task bar shows.
     QApplication::setApplicationVersion(QStringLiteral("7.0"));
     // Minimising into the notification area hides the only window; that is no reason to end.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -316,6 +316,24 @@ private slots:
         QVERIFY(!window.trayIconVisible());
     }
 
+    // A dialog's title on a real X server: Qt's X11 back end would append an application display
+    // name ("Vimor First Run Wizard — Vimor 7.0"), which windowTitle() never shows.
+    void x11DialogTitle()
+    {
+        TempProgramFolder folder; // no settings file: the first-run wizard opens
+        QProcess run;
+        run.start(
+            QStringLiteral("xvfb-run"),
+            {QStringLiteral("-a"), QStringLiteral("sh"), QStringLiteral("-c"),
+             QStringLiteral("QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=\"$1\" \"$0\" --program-folder "
+                            "\"$1\" & for i in $(seq 100); do xwininfo -name 'Vimor First Run "
+                            "Wizard' && kill $! && exit 0; sleep 0.2; done; kill $!; exit 1"),
+             QStringLiteral(VIMOR_EXE), folder.path()});
+        if (!run.waitForFinished(60000))
+            QSKIP("xvfb-run is needed (package xvfb)");
+        QVERIFY2(run.exitCode() == 0, run.readAllStandardError().constData());
+    }
+
     void aboutWindow()
     {
         TempProgramFolder folder;
