@@ -14,6 +14,7 @@
 #include "versions/VersionRegistry.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -307,13 +309,15 @@ QString Launcher::debugScriptPath(const QString& vmName)
     return QDir(QDir::tempPath()).filePath(vmName + QStringLiteral(".sh"));
 }
 
-QStringList Launcher::debugScriptLines(const QString& executable, const QString& launchString)
+QStringList Launcher::debugScriptLines(const QString& executable, const QString& launchString,
+                                       const QString& pidFile)
 {
     QString command = shellWord(executable);
     const QStringList arguments = CommandLine::SplitCommandLine(launchString);
     for (const QString& argument : arguments)
         command += QLatin1Char(' ') + shellWord(argument);
     return {QStringLiteral("#!/bin/sh"),
+            QStringLiteral("echo $$ >") + shellWord(pidFile),
             QStringLiteral("clear"),
             QStringLiteral("echo 'Vimor - Debug Mode'"),
             QStringLiteral("echo '-------------------------'"),
@@ -340,7 +344,17 @@ void Launcher::DebugLaunch(const QString& vmFile, const QString& launchString)
         m_host.setMainWindowEnabled(true);
         return;
     }
-    const QStringList lines = debugScriptLines(m_lastExecutable, launchString);
+    // Made afresh like the script, for the script's shell to write into.
+    const QString pidFile = script + QStringLiteral(".pid");
+    QFile::remove(pidFile);
+    QFile pidOut(pidFile);
+    if (!pidOut.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                     QFile::ReadOwner | QFile::WriteOwner)) {
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+    pidOut.close();
+    const QStringList lines = debugScriptLines(m_lastExecutable, launchString, pidFile);
     const bool written =
         file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLocal8Bit()) >= 0;
     file.close();
@@ -357,11 +371,39 @@ void Launcher::DebugLaunch(const QString& vmFile, const QString& launchString)
     console->setProcessChannelMode(QProcess::ForwardedChannels);
     connect(console, &QProcess::finished, console, &QObject::deleteLater);
     console->start();
-    if (console->waitForStarted(-1))
-        recordRunning(vmFile, console->processId());
-    else
+    if (!console->waitForStarted(-1)) {
         console->deleteLater();
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+    if (const qint64 pid = waitForConsole(*console, pidFile))
+        recordRunning(vmFile, pid);
     m_host.setMainWindowEnabled(true);
+}
+
+qint64 Launcher::waitForConsole(QProcess& terminal, const QString& pidFile)
+{
+    // Some terminals (gnome-terminal) hand the window to a server process and end at once: only
+    // the script's shell, which reports itself first, lives exactly as long as the console.
+    QDeadlineTimer deadline(ConsoleStartMs);
+    while (!deadline.hasExpired()) {
+        QFile file(pidFile);
+        bool ok = false;
+        const qint64 pid =
+            file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong(&ok) : 0;
+        if (ok && pid > 0)
+            return pid;
+        if (terminal.state() != QProcess::NotRunning) {
+            terminal.waitForFinished(50);
+            continue;
+        }
+        // A terminal that handed over ends with 0; one that failed to open a window does not.
+        if (terminal.exitStatus() != QProcess::NormalExit || terminal.exitCode() != 0)
+            return 0;
+        QThread::msleep(50);
+    }
+    // A terminal that has not run the script yet is, so far, the console.
+    return terminal.state() == QProcess::NotRunning ? 0 : terminal.processId();
 }
 
 bool Launcher::SweepProcesses()
@@ -393,6 +435,7 @@ bool Launcher::SweepProcesses()
         if (exists)
             m_vm.WriteVMValue(vmFile, General, QStringLiteral("PanelID"), QString());
         QFile::remove(debugScriptPath(VMNameOf(vmFile)));
+        QFile::remove(debugScriptPath(VMNameOf(vmFile)) + QStringLiteral(".pid"));
         rows.deleteRow();
         m_host.setConsoleCaption(ConsoleCaption);
         m_host.SetNodeState(VMNameOf(vmFile), false);

@@ -7,6 +7,7 @@
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
+#include "platform/ProcessStart.h"
 #include "platform/Processes.h"
 #include "platform/ui/Interaction.h"
 #include "support/TempProgramFolder.h"
@@ -145,6 +146,7 @@ private slots:
     void reusedProcessIdNeverEnded();
     void debugLaunchQuotesEverything();
     void debugScriptReplacesLink();
+    void debugLaunchInXterm();
     void kqemuCommands_data();
     void kqemuCommands();
 
@@ -611,18 +613,20 @@ void TestLauncher::debugLaunchQuotesEverything()
     const QString output = m_folder->file(s("debug output.txt"));
 
     TMain window;
-    // No terminal window here: the script runs under sh, its input empty so the pause passes,
-    // its output kept in a file.
+    // A stand-in for a terminal that hands its window to a server and ends at once: it starts the
+    // script in the background, its input empty so the pause passes, its output kept in a file.
     window.launcher().terminal = [output](const QString& path) {
-        return QStringList{s("sh"), s("-c"), s("sh \"$0\" </dev/null >\"$1\" 2>&1"), path, output};
+        return QStringList{s("sh"), s("-c"), s("sh \"$0\" </dev/null >\"$1\" 2>&1 & exit 0"), path,
+                           output};
     };
     window.PlayClick();
     QVERIFY(window.isEnabled());
     QVERIFY(m_ui->shown().isEmpty());
-    // Recorded at once: the console's identifier.
+    // Recorded at once: the script's own shell, which outlives the terminal.
     QCOMPARE(ReadVMFileValue(vm, General, s("Status")), s("Running"));
     const qint64 console = ReadVMFileValue(vm, General, s("StatusID")).toLongLong();
     QVERIFY(Processes::IsProcessAlive(console));
+    QVERIFY(ProcessStart::hasArgument(console, script));
     killLater(console);
     QCOMPARE(processRows().size(), 1);
     QVERIFY(window.selectedNodeRunning());
@@ -678,10 +682,11 @@ void TestLauncher::debugScriptReplacesLink()
     TMain window;
     // The terminal is a shell that does not run the script: only the file matters here.
     window.launcher().terminal = [](const QString& path) {
-        // Its sleeping child goes with it, so no stray process holds the test's output open.
+        // It reports itself as the script would. Its sleeping child goes with it, so no stray
+        // process holds the test's output open.
         return QStringList{s("sh"), s("-c"),
-                           s("sleep 30 </dev/null >/dev/null 2>&1 & child=$!; trap 'kill $child; "
-                             "exit' TERM; wait"),
+                           s("echo $$ >\"$0.pid\"; sleep 30 </dev/null >/dev/null 2>&1 & "
+                             "child=$!; trap 'kill $child; exit' TERM; wait"),
                            path};
     };
     window.PlayClick();
@@ -704,6 +709,33 @@ void TestLauncher::debugScriptReplacesLink()
     QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(console), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(script), 5000);
     QCOMPARE(m_ui->shownTexts().size(), 1);
+}
+
+// A real terminal, on an X server of its own: the console is recorded while it stays open.
+void TestLauncher::debugLaunchInXterm()
+{
+    requireQemu();
+    const QString xterm = QStandardPaths::findExecutable(s("xterm"));
+    if (xterm.isEmpty() || QStandardPaths::findExecutable(s("xvfb-run")).isEmpty())
+        QSKIP("xterm and xvfb-run are needed (packages xterm and xvfb)");
+    const QString vm = writeVM(s("in xterm"), {s("Advanced/Debug=Yes")});
+    TMain window;
+    window.launcher().terminal = [xterm](const QString& path) {
+        return QStringList{s("xvfb-run"), s("-a"), xterm, s("-e"), s("sh"), path};
+    };
+    window.PlayClick();
+    const qint64 console = ReadVMFileValue(vm, General, s("StatusID")).toLongLong();
+    killLater(console);
+    QVERIFY(ProcessStart::hasArgument(console, Launcher::debugScriptPath(s("in xterm"))));
+    QList<qint64> qemu;
+    QTRY_VERIFY_WITH_TIMEOUT(!(qemu = processesWithArgument(s("in xterm"))).isEmpty(), 5000);
+    Processes::terminate(qemu.first());
+    // The console waits for Enter: the VM counts as running until it is closed.
+    QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(qemu.first()), 5000);
+    window.SweepProcesses();
+    QCOMPARE(ReadVMFileValue(vm, General, s("Status")), s("Running"));
+    Processes::terminate(console);
+    QTRY_COMPARE_WITH_TIMEOUT(ReadVMFileValue(vm, General, s("Status")), s("Stopped"), 5000);
 }
 
 void TestLauncher::kqemuCommands_data()
