@@ -3,6 +3,7 @@
 #include "launch/Kqemu.h"
 #include "launch/Panels.h"
 #include "library/VMStores.h"
+#include "media/DeviceIdentity.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
 #include "model/VMContext.h"
@@ -127,6 +128,9 @@ void Launcher::PlayClick()
     }
     if (m_vm.selectedVM().isEmpty())
         return;
+    // Before the build reserves a panel or a port, so that a refusal leaves nothing behind.
+    if (!devicesConfirmed())
+        return;
     m_host.setMainWindowEnabled(false);
     const LaunchString launch = BuildLaunchString(m_vm, m_host.launchEnvironment());
     m_lastLaunchString = launch.arguments;
@@ -141,6 +145,26 @@ void Launcher::PlayClick()
         return;
     }
     LaunchVM(launch.arguments);
+}
+
+bool Launcher::devicesConfirmed()
+{
+    using DeviceIdentity::Check;
+    for (const DeviceIdentity::DeviceUse& use : DeviceIdentity::LaunchDevices(m_vm)) {
+        const QString identityKey = DeviceIdentity::KeyFor(use.key);
+        const Check check =
+            DeviceIdentity::CheckDevice(use.what, m_vm.ReadVMValue(use.section, use.key),
+                                        m_vm.ReadVMValue(use.section, identityKey));
+        if (check.result == Check::Result::Moved) {
+            Interaction::error(m_vm.dialogParent(), check.message);
+            return false;
+        }
+        if (check.result == Check::Result::Unrecorded &&
+            !(Interaction::confirm(m_vm.dialogParent(), check.message) &&
+              m_vm.WriteVMValue({}, use.section, identityKey, check.identity)))
+            return false;
+    }
+    return true;
 }
 
 void Launcher::LaunchVM(const QString& launchString)

@@ -98,6 +98,9 @@ public:
     std::function<QStringList(const QString& script)> terminal;
 
 private:
+    // Checks the host devices the VM's drive values name against the ones recorded for them,
+    // asking once for values recorded without one; false when the launch must not go on.
+    bool devicesConfirmed();
     void ProcTimerTimer();
     void DebugLaunch(const QString& vmFile, const QString& launchString);
     // The process that lives as long as the debug console: the script's shell once it has reported

@@ -3,6 +3,8 @@
 #include "launch/MonitorClient.h"
 #include "launch/ui/Launcher.h"
 #include "launch/ui/MonitorTerminal.h"
+#include "media/DeviceIdentity.h"
+#include "media/DriveEditing.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
@@ -11,6 +13,7 @@
 #include "platform/Processes.h"
 #include "platform/ui/Interaction.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +24,7 @@
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
@@ -147,6 +151,7 @@ private slots:
     void debugLaunchQuotesEverything();
     void debugScriptReplacesLink();
     void debugLaunchInXterm();
+    void movedHostDisk();
     void kqemuCommands_data();
     void kqemuCommands();
 
@@ -736,6 +741,55 @@ void TestLauncher::debugLaunchInXterm()
     QCOMPARE(ReadVMFileValue(vm, General, s("Status")), s("Running"));
     Processes::terminate(console);
     QTRY_COMPARE_WITH_TIMEOUT(ReadVMFileValue(vm, General, s("Status")), s("Stopped"), 5000);
+}
+
+// Disk numbers move when a disk is plugged in. Files stand for /sys/block, /dev,
+// /dev/disk/by-id and the mount table: the root file system lies on a mapped device over sda2.
+void TestLauncher::movedHostDisk()
+{
+    QTemporaryDir host;
+    const auto at = [&host](const char* name) { return host.filePath(QString::fromUtf8(name)); };
+    const auto disk = [&](const char* name, const char* sectors, const char* model) {
+        const QString sys = at("sys/block/") + QString::fromUtf8(name);
+        return writeFile(sys + s("/size"), sectors) && writeFile(sys + s("/device/model"), model) &&
+               writeFile(at("dev/") + QString::fromUtf8(name), QByteArray(512, '\0'));
+    };
+    QVERIFY(disk("sda", "1000000", "Disk A") && disk("sdb", "2000000", "Stick B"));
+    QVERIFY(writeFile(at("sys/block/sda/sda2/size"), "9") &&
+            writeFile(at("sys/block/sdb/sdb1/size"), "9") && writeFile(at("dev/sdb1"), ""));
+    QVERIFY(writeFile(at("sys/block/dm-0/slaves/sda2"), "") && QDir().mkpath(at("sys/dev/block")) &&
+            QDir().mkpath(at("dev/disk/by-id")));
+    QVERIFY(QFile::link(at("sys/block/dm-0"), at("sys/dev/block/254:0")) &&
+            QFile::link(at("dev/sda"), at("dev/disk/by-id/ata-Disk_A")));
+    QVERIFY(writeFile(at("mountinfo"), "26 1 254:0 / / rw - ext4 /dev/mapper/root rw\n"
+                                       "30 26 8:17 / /media/b rw - vfat /dev/sdb1 rw\n"));
+    HostDrives::setRoots({at("sys"), at("dev"), at("mountinfo")});
+    QCOMPARE(DriveEditing::PhysicalDiskEntries(HostDrives::ListPhysicalDisks()),
+             QStringList({s("Disk 0 (System Drive (CAUTION))"), s("Disk 1 (In Use)")}));
+
+    const QString disk0 = s("\\\\.\\PhysicalDrive0");
+    // Its version has no emulator: a launch that passes the check ends at once.
+    const QString vm =
+        writeVM(s("raw"), {s("Drives/HDA=") + disk0, s("General/Qemu Version ID=missing")});
+    TMain window;
+    // Recorded without a device (an earlier release): asked once, naming it; kept on Yes.
+    m_ui->answerMessage(Interaction::Answer::Yes);
+    window.PlayClick();
+    QVERIFY(m_ui->shown().first().text.contains(s("Disk A (512.0 MB, /dev/sda)")));
+    QCOMPARE(ReadVMFileValue(vm, s("Drives"), s("HDA Device")), s("ata-Disk_A"));
+    // A disk that sorts first is plugged in and is now disk 0: refused before anything is
+    // reserved. Saving the value unchanged keeps the device it was chosen for.
+    QVERIFY(disk("hda", "4000000", "New Disk"));
+    m_ui->clear();
+    window.PlayClick();
+    QCOMPARE(m_ui->shown().size(), 1);
+    QVERIFY2(m_ui->shown().first().text.contains(s("Disk A (512.0 MB, /dev/sda)")) &&
+                 m_ui->shown().first().text.contains(s("New Disk (2.0 GB, /dev/hda)")),
+             qPrintable(m_ui->shown().first().text));
+    QVERIFY(window.isEnabled() && !window.launcher().confirmationPending());
+    QCOMPARE(DeviceIdentity::IdentityToStore(window, s("Drives"), s("HDA"), disk0, {}, {}),
+             s("ata-Disk_A"));
+    HostDrives::setRoots({});
 }
 
 void TestLauncher::kqemuCommands_data()
