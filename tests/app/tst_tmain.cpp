@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -314,6 +315,25 @@ private slots:
         QTest::qWait(20);
         QVERIFY(window.isVisible());
         QVERIFY(!window.trayIconVisible());
+    }
+
+    // Help > "View User Manual" opens the manual the build printed into the program folder.
+    void manualChapters()
+    {
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral(VIMOR_MANUAL), QStringLiteral("-")});
+        if (!text.waitForFinished(30000))
+            QSKIP("pdftotext is needed (package poppler-utils)");
+        const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+        QFile source(QStringLiteral(VIMOR_MANUAL_SOURCE));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QStringList chapters = QString::fromUtf8(source.readAll())
+                                         .split(QLatin1Char('\n'))
+                                         .filter(QRegularExpression(QStringLiteral("^## ")));
+        QCOMPARE(chapters.size(), 10);
+        for (const QString& chapter : chapters)
+            QVERIFY2(printed.contains(chapter.mid(3) + QLatin1Char('\n')), qPrintable(chapter));
     }
 
     // A dialog's title on a real X server: Qt's X11 back end would append an application display
