@@ -78,7 +78,7 @@ QStringList IdentitiesOf(const QStringList& values)
 QString MovedSinceListed(const QString& value, const QStringList& values,
                          const QStringList& identities)
 {
-    const Check check = CheckDevice(QStringLiteral("The drive ") + value, value,
+    const Check check = CheckDevice(QStringLiteral("The drive you chose"), value,
                                     identities.value(values.indexOf(value)));
     return check.result == Check::Result::Moved ? check.message : QString();
 }
