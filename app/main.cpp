@@ -37,7 +37,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vimor"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Vimor 7.0"));
+    // No display name: the X11 and Wayland back ends would append it to every window's title.
+    // The main window's own title, "Vimor 7.0", is what the task bar shows.
     QApplication::setApplicationVersion(QStringLiteral("7.0"));
     // Minimising into the notification area hides the only window; that is no reason to end.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -63,9 +64,20 @@ int main(int argc, char* argv[])
         Interaction::install(std::make_unique<UnattendedInteraction>());
 
     SingleInstance instance(QStringLiteral("vimor"));
-    if (!instance.acquire()) {
+    QString refusal;
+    switch (instance.acquire(&refusal)) {
+    case SingleInstance::Result::Registered:
+        break;
+    case SingleInstance::Result::AlreadyRunning:
         Interaction::information(nullptr, QStringLiteral("Vimor is already running!"));
         return 0;
+    case SingleInstance::Result::Refused:
+        // Another user could hold the lock there, or have planted a link in its place.
+        Interaction::error(nullptr,
+                           QStringLiteral("Vimor cannot start: its lock is not safe. %1. Remove it "
+                                          "or set XDG_RUNTIME_DIR to a folder of your own.")
+                               .arg(refusal));
+        return 1;
     }
 
     const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)

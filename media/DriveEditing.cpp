@@ -267,11 +267,13 @@ bool SaveBootDrive(VMContext& vm, int position)
 
 // ---- Physical disks and shared folders -------------------------------------------------------
 
-QString PhysicalDiskEntry(int number)
+QString PhysicalDiskEntry(int number, HostDrives::DiskUse use)
 {
     QString entry = QStringLiteral("Disk ") + QString::number(number);
-    if (number == 0)
+    if (use == HostDrives::DiskUse::System)
         entry += QStringLiteral(" (System Drive (CAUTION))");
+    else if (use == HostDrives::DiskUse::InUse)
+        entry += QStringLiteral(" (In Use)");
     return entry;
 }
 
@@ -279,7 +281,7 @@ QStringList PhysicalDiskEntries(const QList<int>& numbers)
 {
     QStringList entries;
     for (int number : numbers)
-        entries.append(PhysicalDiskEntry(number));
+        entries.append(PhysicalDiskEntry(number, HostDrives::diskUse(number)));
     return entries;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/HostDrives.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -127,8 +129,10 @@ bool SaveBootDrive(VMContext& vm, int position);
 
 // ---- Physical disks and shared folders -------------------------------------------------------
 
-// "Disk 0 (System Drive (CAUTION))" for disk 0, "Disk N" for the others.
-QString PhysicalDiskEntry(int number);
+// "Disk N", followed by " (System Drive (CAUTION))" for the disk of the root file system and by
+// " (In Use)" for a disk with a mounted file system.
+QString PhysicalDiskEntry(int number, HostDrives::DiskUse use);
+// The entries of those of the host's disks.
 QStringList PhysicalDiskEntries(const QList<int>& numbers);
 // "\\.\PhysicalDrive" and the number an entry shows; empty for a text without one.
 QString PhysicalDiskValue(const QString& entry);

@@ -358,7 +358,7 @@ QByteArray encodeValue(const QString& value)
 
 } // namespace
 
-IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+IniFile::IniFile(QString path, MissingFile missing) : m_path(std::move(path)), m_missing(missing) {}
 
 QString IniFile::read(const QString& section, const QString& key, const QString& defaultValue) const
 {
@@ -391,6 +391,8 @@ bool IniFile::write(const QString& section, const QString& key, const QString& v
     const LoadResult loaded = load(m_path, &text, error);
     if (loaded == LoadResult::Failed)
         return false;
+    if (loaded == LoadResult::Missing && m_missing == MissingFile::Fail)
+        return fail(error, QStringLiteral("%1 does not exist").arg(m_path));
     const QByteArray valueBytes = encodeValue(value);
     const QByteArrayView view(text);
     const Lookup found = find(view, sectionName, &keyName);

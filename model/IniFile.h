@@ -18,16 +18,22 @@
 class IniFile final
 {
 public:
-    explicit IniFile(QString path);
+    // What a write does to a file that does not exist.
+    enum class MissingFile
+    {
+        Create, // the settings file: made with the first key written
+        Fail    // a VM definition file: only its template creates it
+    };
+    explicit IniFile(QString path, MissingFile missing = MissingFile::Create);
 
     const QString& path() const { return m_path; }
 
     // The value, or defaultValue when the file, the section or the key does not exist.
     QString read(const QString& section, const QString& key,
                  const QString& defaultValue = {}) const;
-    // Creates the file when missing. Line breaks in the value are written as blanks. Fails,
-    // changing nothing, for names that would not read back: empty, holding a line break, or a key
-    // holding "=" or starting with "[".
+    // Creates the file when missing, or fails writing nothing (MissingFile::Fail). Line breaks in
+    // the value are written as blanks. Fails, changing nothing, for names that would not read
+    // back: empty, holding a line break, or a key holding "=" or starting with "[".
     bool write(const QString& section, const QString& key, const QString& value,
                QString* error = nullptr) const;
     // Removes the key's first line; true when there was nothing to remove too.
@@ -40,4 +46,5 @@ public:
 
 private:
     QString m_path;
+    MissingFile m_missing;
 };

@@ -17,7 +17,8 @@ QString ReadVMFileValue(const QString& path, const QString& section, const QStri
 bool WriteVMFileValue(const QString& path, const QString& section, const QString& key,
                       const QString& value, QString* error)
 {
-    return IniFile(path).write(section, key, value, error);
+    // A VM deleted while a window still held its path must not come back holding one key.
+    return IniFile(path, IniFile::MissingFile::Fail).write(section, key, value, error);
 }
 
 namespace {

@@ -2,11 +2,13 @@
 
 #include <QString>
 
-// The VM definition file: the accessors every Part uses and the template of a new VM.
+// The VM definition file: the one-key accessors the whole program reads and writes it with, and
+// the template of a new VM.
 
 // Reads a key of the VM definition file at path; empty when the file, section or key is missing.
 QString ReadVMFileValue(const QString& path, const QString& section, const QString& key);
-// Writes a key of the VM definition file at path (see IniFile::write).
+// Writes a key of the VM definition file at path (see IniFile::write). A file that does not
+// exist is not created: nothing is written and the result is false.
 bool WriteVMFileValue(const QString& path, const QString& section, const QString& key,
                       const QString& value, QString* error = nullptr);
 

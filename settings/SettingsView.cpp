@@ -7,6 +7,8 @@
 #include "model/VMFile.h"
 #include "versions/VersionRegistry.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <utility>
 
@@ -55,6 +57,9 @@ public:
     }
     void write(const QString& section, const QString& key, const QString& value)
     {
+        // A file that vanished since the tree was built is left alone, without a message.
+        if (m_ok && !QFileInfo::exists(m_file))
+            m_ok = false;
         if (m_ok)
             m_ok = m_vm.WriteVMValue(m_file, section, key, value);
     }
@@ -70,13 +75,34 @@ private:
     bool m_ok = true;
 };
 
+// The description (DESC) of the version row with that identifier; empty when there is none.
+QString versionDescription(TableHandle& lookup, const QString& id)
+{
+    lookup.close();
+    lookup.setFilter(TableHandle::equalsFilter(u"ID"_s, id));
+    lookup.setFiltered(true);
+    QString description;
+    if (lookup.open() && !lookup.isEmpty())
+        description = lookup.fieldValue(u"DESC"_s);
+    lookup.close();
+    lookup.setFilter(QString());
+    lookup.setFiltered(false);
+    return description;
+}
+
 void upgradeVersion(VMContext& vm, Upgrade& up)
 {
-    // A VM that names a version keeps it even when its description is empty: replacing the
-    // identifier would move the VM to another QEMU build behind the user's back.
-    if (!up.read(General, u"Qemu Version"_s).isEmpty() ||
-        !up.read(General, u"Qemu Version ID"_s).isEmpty())
+    if (!up.read(General, u"Qemu Version"_s).isEmpty())
         return;
+    // A VM that names a version keeps it: replacing the identifier would move the VM to another
+    // QEMU build behind the user's back. Only its missing description is taken from its row.
+    const QString id = up.read(General, u"Qemu Version ID"_s);
+    if (!id.isEmpty()) {
+        const QString description = versionDescription(vm.table(VMContext::Table::VerLookup), id);
+        if (!description.isEmpty())
+            up.write(General, u"Qemu Version"_s, description);
+        return;
+    }
     const VersionRegistry::Version fallback = vm.versions().DefaultVersion();
     vm.table(VMContext::Table::VRVers).close();
     if (fallback.id.isEmpty() && fallback.description.isEmpty())

@@ -273,6 +273,7 @@ void TMain::createTray()
     m_trayMenu->addSeparator();
     connect(m_trayMenu->addAction(QStringLiteral("Quit Vimor")), &QAction::triggered, this,
             &TMain::ExitClick);
+    systemTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
     m_tray = new QSystemTrayIcon(this);
     m_tray->setToolTip(QStringLiteral("Vimor"));
     m_tray->setContextMenu(m_trayMenu);
@@ -370,8 +371,9 @@ void TMain::showEvent(QShowEvent* event)
 void TMain::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    // Without a notification area the icon could never be clicked: the window would be lost.
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
-        m_settings.dock) {
+        m_settings.dock && systemTrayAvailable()) {
         m_tray->show();
         QTimer::singleShot(0, this, &QWidget::hide);
     }
@@ -672,8 +674,12 @@ void TMain::enterNode(QTreeWidgetItem* node)
 
 void TMain::VMPagesChange(int index)
 {
-    if (index == MonitorTab && m_monitorConnected)
-        SendMonitorCommand(QStringLiteral("\r\n"));
+    if (index != MonitorTab || !m_monitorConnected)
+        return;
+    // Sent as it stands: a command would add a carriage return of its own, and QEMU a prompt.
+    QString error;
+    if (!m_monitor->sendData(QByteArrayLiteral("\r\n"), &error))
+        setStatusPanel(2, QStringLiteral("Error: ") + error);
 }
 
 // The settings lists.
@@ -943,8 +949,7 @@ void TMain::BrowseMediaFolderClick()
     Shell::open(ProgramFolder::file(QStringLiteral("\\Media")));
 }
 
-// The steps below belong to subsystems that are not in place yet; each does the least its
-// caller needs until then.
+// Commands carried out by the windows of other subsystems; the main window only hands them on.
 
 void TMain::ShowUsbDevices()
 {

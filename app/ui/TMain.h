@@ -12,6 +12,8 @@
 #include <QFont>
 #include <QMainWindow>
 
+#include <functional>
+
 class AboutDialog;
 class AdvancedEditors;
 class DiskCreation;
@@ -53,8 +55,8 @@ class TMain final : public QMainWindow, public VMContext, public LaunchHost
 public:
     static constexpr int PanelCount = 20;
     // Pictures of the control toolbar's strip the pause button switches between.
-    static constexpr int PausePicture = 3;
-    static constexpr int ResumePicture = 7;
+    static constexpr int PausePicture = 4;
+    static constexpr int ResumePicture = 5;
     // Positions of the VM page's tabs, as "TabIndex" stores them.
     enum Tab
     {
@@ -142,6 +144,8 @@ public:
     bool sysTimerActive() const;
     int firstRunWizardShows() const { return m_firstRunWizardShows; }
     bool trayIconVisible() const;
+    // Whether the desktop has a notification area; replaceable for tests.
+    std::function<bool()> systemTrayAvailable;
     QTreeWidget* tree() const { return TV; }
     QTabWidget* vmPages() const { return m_vmPages; }
     int lastTabIndex() const { return m_lastTabIndex; }

@@ -2,6 +2,7 @@
 
 #include "app/ui/ConsoleFont.h"
 #include "app/ui/TMain.h"
+#include "library/ui/VMStoresWindow.h"
 
 #include <QMenu>
 #include <QMenuBar>
@@ -225,10 +226,10 @@ void TMain::createToolBar()
     QObject::connect(m_pauseButton, &QAction::triggered, w,
                      [w] { w->VMControlClick(QStringLiteral("Pause")); });
     console->addSeparator();
-    addDropDown(console, "ti", 4, QStringLiteral("VM Snapshot Management"),
+    addDropDown(console, "ti", 3, QStringLiteral("VM Snapshot Management"),
                 snapshotMenu(w, console, false));
     console->addSeparator();
-    addDropDown(console, "ti", 5, QStringLiteral("Shutdown/Reset Options"),
+    addDropDown(console, "ti", 7, QStringLiteral("Shutdown/Reset Options"),
                 shutdownMenu(w, console));
     console->addSeparator();
     QObject::connect(addButton(console, "ti", 6, "Quit Qemu", w, nullptr), &QAction::triggered, w,
@@ -254,4 +255,6 @@ void TMain::applyPictures()
             button->setIcon(picture(button));
     for (int tab = 0; tab < m_vmPages->count(); ++tab)
         m_vmPages->setTabIcon(tab, m_images.ta.image(tab));
+    // The store picture of the settings list's "VM Store" row.
+    m_storesWindow->setStoreIcon(QIcon(m_images.mi.image(5)));
 }

@@ -4,6 +4,7 @@
 #include "devices/ui/AddUsbDeviceDialog.h"
 #include "devices/ui/PhysicalUsbDeviceDialog.h"
 #include "library/VMStores.h"
+#include "media/DeviceIdentity.h"
 #include "media/DriveEditing.h"
 #include "media/DriveValues.h"
 #include "media/ui/DiskCreation.h"
@@ -179,8 +180,12 @@ void UsbDevicesWindow::addDevice(int choice)
         if (!run(*m_diskDialog))
             return;
         const QString value = DriveEditing::PhysicalDiskValue(m_diskDialog->chosenEntry());
-        if (!value.isEmpty())
-            AddUsbDevice(m_vm, PhysicalDriveUsbDevice(value));
+        const auto device = HostDrives::deviceOf(value);
+        const int number = value.isEmpty() ? 0 : AddUsbDevice(m_vm, PhysicalDriveUsbDevice(value));
+        if (number > 0 && device)
+            m_vm.WriteVMValue({}, UsbDeviceSection(number),
+                              DeviceIdentity::KeyFor(QStringLiteral("DrivePath")),
+                              device->identity());
         return;
     }
     case AddUsbDeviceDialog::Mouse:

@@ -4,6 +4,7 @@
 #include "launch/ModernOptions.h"
 #include "launch/Panels.h"
 #include "library/VMStores.h"
+#include "media/DeviceIdentity.h"
 #include "model/ProgramFolder.h"
 #include "model/QemuGeneration.h"
 #include "model/TableHandle.h"
@@ -16,6 +17,7 @@
 #include "versions/VersionRegistry.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,6 +25,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 namespace {
@@ -128,6 +131,9 @@ void Launcher::PlayClick()
     }
     if (m_vm.selectedVM().isEmpty())
         return;
+    // Before the build reserves a panel or a port, so that a refusal leaves nothing behind.
+    if (!devicesConfirmed())
+        return;
     m_host.setMainWindowEnabled(false);
     if (!windowDisplayAvailable()) {
         Interaction::error(
@@ -157,6 +163,26 @@ void Launcher::PlayClick()
         return;
     }
     LaunchVM(launch.arguments);
+}
+
+bool Launcher::devicesConfirmed()
+{
+    using DeviceIdentity::Check;
+    for (const DeviceIdentity::DeviceUse& use : DeviceIdentity::LaunchDevices(m_vm)) {
+        const QString identityKey = DeviceIdentity::KeyFor(use.key);
+        const Check check =
+            DeviceIdentity::CheckDevice(use.what, m_vm.ReadVMValue(use.section, use.key),
+                                        m_vm.ReadVMValue(use.section, identityKey));
+        if (check.result == Check::Result::Moved) {
+            Interaction::error(m_vm.dialogParent(), check.message);
+            return false;
+        }
+        if (check.result == Check::Result::Unrecorded &&
+            !(Interaction::confirm(m_vm.dialogParent(), check.message) &&
+              m_vm.WriteVMValue({}, use.section, identityKey, check.identity)))
+            return false;
+    }
+    return true;
 }
 
 void Launcher::LaunchVM(const QString& launchString)
@@ -364,13 +390,15 @@ QString Launcher::debugScriptPath(const QString& vmName)
     return QDir(QDir::tempPath()).filePath(vmName + QStringLiteral(".sh"));
 }
 
-QStringList Launcher::debugScriptLines(const QString& executable, const QString& launchString)
+QStringList Launcher::debugScriptLines(const QString& executable, const QString& launchString,
+                                       const QString& pidFile)
 {
     QString command = shellWord(executable);
     const QStringList arguments = CommandLine::SplitCommandLine(launchString);
     for (const QString& argument : arguments)
         command += QLatin1Char(' ') + shellWord(argument);
     return {QStringLiteral("#!/bin/sh"),
+            QStringLiteral("echo $$ >") + shellWord(pidFile),
             QStringLiteral("clear"),
             QStringLiteral("echo 'Vimor - Debug Mode'"),
             QStringLiteral("echo '-------------------------'"),
@@ -397,7 +425,17 @@ void Launcher::DebugLaunch(const QString& vmFile, const QString& launchString)
         m_host.setMainWindowEnabled(true);
         return;
     }
-    const QStringList lines = debugScriptLines(m_lastExecutable, launchString);
+    // Made afresh like the script, for the script's shell to write into.
+    const QString pidFile = script + QStringLiteral(".pid");
+    QFile::remove(pidFile);
+    QFile pidOut(pidFile);
+    if (!pidOut.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                     QFile::ReadOwner | QFile::WriteOwner)) {
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+    pidOut.close();
+    const QStringList lines = debugScriptLines(m_lastExecutable, launchString, pidFile);
     const bool written =
         file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLocal8Bit()) >= 0;
     file.close();
@@ -414,11 +452,39 @@ void Launcher::DebugLaunch(const QString& vmFile, const QString& launchString)
     console->setProcessChannelMode(QProcess::ForwardedChannels);
     connect(console, &QProcess::finished, console, &QObject::deleteLater);
     console->start();
-    if (console->waitForStarted(-1))
-        recordRunning(vmFile, console->processId());
-    else
+    if (!console->waitForStarted(-1)) {
         console->deleteLater();
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+    if (const qint64 pid = waitForConsole(*console, pidFile))
+        recordRunning(vmFile, pid);
     m_host.setMainWindowEnabled(true);
+}
+
+qint64 Launcher::waitForConsole(QProcess& terminal, const QString& pidFile)
+{
+    // Some terminals (gnome-terminal) hand the window to a server process and end at once: only
+    // the script's shell, which reports itself first, lives exactly as long as the console.
+    QDeadlineTimer deadline(ConsoleStartMs);
+    while (!deadline.hasExpired()) {
+        QFile file(pidFile);
+        bool ok = false;
+        const qint64 pid =
+            file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toLongLong(&ok) : 0;
+        if (ok && pid > 0)
+            return pid;
+        if (terminal.state() != QProcess::NotRunning) {
+            terminal.waitForFinished(50);
+            continue;
+        }
+        // A terminal that handed over ends with 0; one that failed to open a window does not.
+        if (terminal.exitStatus() != QProcess::NormalExit || terminal.exitCode() != 0)
+            return 0;
+        QThread::msleep(50);
+    }
+    // A terminal that has not run the script yet is, so far, the console.
+    return terminal.state() == QProcess::NotRunning ? 0 : terminal.processId();
 }
 
 bool Launcher::SweepProcesses()
@@ -450,6 +516,7 @@ bool Launcher::SweepProcesses()
         if (exists)
             m_vm.WriteVMValue(vmFile, General, QStringLiteral("PanelID"), QString());
         QFile::remove(debugScriptPath(VMNameOf(vmFile)));
+        QFile::remove(debugScriptPath(VMNameOf(vmFile)) + QStringLiteral(".pid"));
         rows.deleteRow();
         m_host.setConsoleCaption(ConsoleCaption);
         m_host.SetNodeState(VMNameOf(vmFile), false);

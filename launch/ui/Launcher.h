@@ -92,8 +92,10 @@ public:
 
     // The debug script of a VM: "<temporary folder>/<VM name>.sh".
     static QString debugScriptPath(const QString& vmName);
-    // The script's lines for the executable and the launch string; every word single-quoted.
-    static QStringList debugScriptLines(const QString& executable, const QString& launchString);
+    // The script's lines for the executable and the launch string; every word single-quoted. Its
+    // shell first writes its own identifier to pidFile: it lives exactly as long as the console.
+    static QStringList debugScriptLines(const QString& executable, const QString& launchString,
+                                        const QString& pidFile);
 
     // The program and arguments that run the debug script in a terminal window:
     // x-terminal-emulator, else xterm, each with "-e sh <script>". Replaceable for tests.
@@ -103,10 +105,17 @@ public:
     std::function<bool(const QString& executable)> hasWindowDisplay;
 
 private:
+    // Checks the host devices the VM's drive values name against the ones recorded for them,
+    // asking once for values recorded without one; false when the launch must not go on.
+    bool devicesConfirmed();
     void ProcTimerTimer();
     // False when a VM of today's QEMU would show its screen in a window QEMU cannot open.
     bool windowDisplayAvailable();
     void DebugLaunch(const QString& vmFile, const QString& launchString);
+    // The process that lives as long as the debug console: the script's shell once it has reported
+    // itself in pidFile, else the terminal while it runs; 0 when there is none.
+    static qint64 waitForConsole(QProcess& terminal, const QString& pidFile);
+    static constexpr int ConsoleStartMs = 10000;
     void recordRunning(const QString& vmFile, qint64 pid);
     void watchOutput(QProcess* process);
     // True when the process is the VM's emulator or the debug console started for it.

@@ -1,6 +1,7 @@
 #include "launch/ui/VMControl.h"
 
 #include "launch/MonitorClient.h"
+#include "media/DeviceIdentity.h"
 #include "platform/HostDrives.h"
 #include "platform/ui/Interaction.h"
 
@@ -143,10 +144,17 @@ void VMControl::usePhysicalDrive(bool cd)
         Interaction::error(parentWidget(), none);
         return;
     }
+    const QStringList identities = DeviceIdentity::IdentitiesOf(letters);
     const std::optional<QString> letter =
         m_host.chooseDrive ? m_host.chooseDrive(letters) : std::nullopt;
     if (!letter || letter->isEmpty())
         return;
+    // The letters follow the devices present: while the window was open they may have moved.
+    const QString moved = DeviceIdentity::MovedSinceListed(*letter, letters, identities);
+    if (!moved.isEmpty()) {
+        Interaction::error(parentWidget(), moved);
+        return;
+    }
     // QEMU opens the drive by its device, "/dev/sr0" where the Windows build took "\\.\D:".
     const QString device = HostDrives::devicePathOf(*letter);
     if (device.isEmpty() || device == *letter) {

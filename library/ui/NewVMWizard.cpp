@@ -25,6 +25,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -171,9 +172,16 @@ QWidget* NewVMWizard::createPage2()
     memoryRow->addWidget(new QLabel(QStringLiteral("MB")));
     memoryRow->addStretch();
     memoryLayout->addLayout(memoryRow);
-    // Both share one range, so a typed number is clamped the way the slider clamps it.
+    // The box takes any number typed (a box limited to the host's memory would drop the last
+    // keystroke of 5000 on a 2048 MB host and keep 500); what is above the host's memory is
+    // brought down to it, and the slider follows.
     connect(m_memorySlider, &QSlider::valueChanged, m_memory, &QSpinBox::setValue);
-    connect(m_memory, &QSpinBox::valueChanged, m_memorySlider, &QSlider::setValue);
+    connect(m_memory, &QSpinBox::valueChanged, this, [this](int typed) {
+        const int clamped = std::clamp(typed, m_memorySlider->minimum(), m_memorySlider->maximum());
+        m_memorySlider->setValue(clamped);
+        if (clamped != typed)
+            m_memory->setValue(clamped);
+    });
     layout->addWidget(memoryGroup);
 
     auto* diskGroup = new QGroupBox(QStringLiteral("Primary Virtual Hard Disk"));
@@ -407,8 +415,8 @@ void NewVMWizard::finishClick()
 void NewVMWizard::preparePage2()
 {
     const int host = NewVM::HostMemoryMB();
-    m_memory->setRange(0, host);
     m_memorySlider->setRange(0, host);
+    m_memory->setRange(0, std::numeric_limits<int>::max());
     m_memoryTop->setText(QString::number(host) + QStringLiteral(" MB."));
     m_createDisk->setChecked(true);
     m_diskType->setCurrentIndex(DiskImageTypes::Qcow2);

@@ -4,6 +4,7 @@
 #include "launch/ui/SnapshotsWindow.h" // SnapshotChooser::window() needs the full type
 #include "library/VMStores.h"
 #include "library/ui/VMStoresWindow.h"
+#include "media/DeviceIdentity.h"
 #include "media/DriveValues.h"
 #include "media/ui/BootDriveDialog.h"
 #include "media/ui/BootOrderDialog.h"
@@ -21,6 +22,12 @@
 #include <QStandardPaths>
 
 using namespace DriveEditing;
+
+namespace {
+
+const QString Drives = QStringLiteral("Drives");
+
+} // namespace
 
 DriveEditors::DriveEditors(VMContext& vm, DiskCreation& disks, MediaWizard& wizard,
                            SnapshotChooser& snapshots, QWidget* parent)
@@ -137,12 +144,17 @@ void DriveEditors::editDisk(const DiskKeys& keys)
     const DiskPreset preset = ReadDisk(m_vm, keys);
     m_selectPath->startDisk(keys.label, preset.value, preset.scsi, preset.encrypted);
     m_disk = keys;
+    m_pickedValue.clear();
     const bool accepted = run(*m_selectPath);
     m_disk.reset();
     m_selectPath->hideExtras();
     if (!accepted)
         return;
-    SaveDisk(m_vm, keys, m_selectPath->text(), m_selectPath->encrypted(), m_selectPath->scsi());
+    const QString value = m_selectPath->text();
+    const QString identity = DeviceIdentity::IdentityToStore(m_vm, Drives, keys.value, value,
+                                                             m_pickedValue, m_pickedIdentity);
+    if (SaveDisk(m_vm, keys, value, m_selectPath->encrypted(), m_selectPath->scsi()))
+        DeviceIdentity::StoreIdentity(m_vm, Drives, keys.value, identity);
     m_vm.ShowSettings();
 }
 
@@ -157,11 +169,16 @@ void DriveEditors::editMedia(int icon, const MediaRow& row)
             return;
     }
     m_selectPath->startMedia(row.label, ReadMedia(m_vm, row), row.filter);
+    m_pickedValue.clear();
     const bool accepted = run(*m_selectPath);
     m_selectPath->hideExtras();
     if (!accepted)
         return;
-    SaveMedia(m_vm, row, m_selectPath->text());
+    const QString value = m_selectPath->text();
+    const QString identity = DeviceIdentity::IdentityToStore(m_vm, Drives, row.key, value,
+                                                             m_pickedValue, m_pickedIdentity);
+    if (SaveMedia(m_vm, row, value))
+        DeviceIdentity::StoreIdentity(m_vm, Drives, row.key, identity);
     m_vm.ShowSettings();
 }
 
@@ -239,7 +256,15 @@ void DriveEditors::PhysicalDiskClick()
         return;
     const QString value = PhysicalDiskValue(m_physicalDisk->chosenEntry());
     if (!value.isEmpty())
-        m_selectPath->setText(value);
+        pick(value);
+}
+
+void DriveEditors::pick(const QString& value)
+{
+    const auto device = HostDrives::deviceOf(value);
+    m_pickedValue = value;
+    m_pickedIdentity = device ? device->identity() : QString();
+    m_selectPath->setText(value);
 }
 
 void DriveEditors::SharedFolderClick()
@@ -265,7 +290,7 @@ void DriveEditors::PhysicalDriveClick()
         return;
     const QString letter = m_physicalDrive->chosenDrive();
     if (!letter.isEmpty())
-        m_selectPath->setText(letter);
+        pick(letter);
 }
 
 void DriveEditors::ImportClick()

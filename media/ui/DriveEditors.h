@@ -64,6 +64,8 @@ private:
     void PhysicalDriveClick();
     void ImportClick();
     void DiskManagementClick();
+    // Puts a device value picked from the host's list into the box, noting its device.
+    void pick(const QString& value);
 
     VMContext& m_vm;
     DiskCreation& m_disks;
@@ -76,4 +78,7 @@ private:
     QPointer<BootDriveDialog> m_bootDrive;
     // The hard disk being edited, while the window is open in disk mode.
     std::optional<DriveEditing::DiskKeys> m_disk;
+    // The device value last picked from the host's list in this edit, and its device's identity.
+    QString m_pickedValue;
+    QString m_pickedIdentity;
 };

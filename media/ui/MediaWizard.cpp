@@ -1,5 +1,6 @@
 #include "media/ui/MediaWizard.h"
 
+#include "media/DeviceIdentity.h"
 #include "media/RawCopy.h"
 #include "media/ui/WaitWindow.h"
 #include "model/ProgramFolder.h"
@@ -269,8 +270,12 @@ void MediaWizard::P1NextClick()
     m_blankFloppy->setVisible(!cd);
 
     m_sourceDrive->clear();
-    m_sourceDrive->addItems(
-        HostDrives::ListHostDrives(cd ? HostDrives::DriveType::CD : HostDrives::DriveType::Floppy));
+    const QStringList drives =
+        HostDrives::ListHostDrives(cd ? HostDrives::DriveType::CD : HostDrives::DriveType::Floppy);
+    // Each letter keeps the device it named when listed, to be checked again before the copy.
+    const QStringList identities = DeviceIdentity::IdentitiesOf(drives);
+    for (qsizetype i = 0; i < drives.size(); ++i)
+        m_sourceDrive->addItem(drives.at(i), identities.at(i));
     m_sourceDrive->setCurrentIndex(-1);
     updateMINext();
 
@@ -341,6 +346,12 @@ void MediaWizard::MINextClick()
 {
     const QString drive = m_sourceDrive->currentText();
     const QString destination = m_destination->text();
+    const QString moved =
+        DeviceIdentity::MovedSinceListed(drive, {drive}, {m_sourceDrive->currentData().toString()});
+    if (!moved.isEmpty()) {
+        Interaction::error(this, moved);
+        return;
+    }
     m_mi2Buttons.back->setEnabled(false);
     m_mi2Buttons.next->setEnabled(false);
     m_mi2Buttons.cancel->setEnabled(false);

@@ -187,6 +187,26 @@ private slots:
         QVERIFY(window.selectVM(m_vm));
     }
 
+    // A deleted VM stays deleted: neither leaving its node nor showing the next one writes its file
+    // anew, whether it was deleted here or behind the program's back.
+    void deletedVMStaysDeleted()
+    {
+        const QString other = m_folder->file(QStringLiteral("VMs/other.vm2"));
+        const QString third = m_folder->file(QStringLiteral("VMs/third.vm2"));
+        QVERIFY(WriteVMTemplate(other, true) && WriteVMTemplate(third, true));
+        TMain window;
+        window.setStartingUp(false);
+        m_script->answerMessage(Interaction::Answer::Yes);
+        m_script->answerMessage(Interaction::Answer::No);
+        window.DeleteVMClick();
+        QVERIFY(!QFile::exists(m_vm) && !window.selectVM(m_vm));
+        QCOMPARE(window.statusPanel(0), QStringLiteral("Total Virtual Machines: 2"));
+        QVERIFY(window.selectVM(other) && QFile::remove(other) && QFile::remove(third));
+        QVERIFY(window.selectVM(third));
+        QVERIFY(!QFile::exists(other) && !QFile::exists(third));
+        QCOMPARE(m_script->shown().size(), 2); // the two questions, nothing about the lost files
+    }
+
     void noSelectedRowOpensNothing()
     {
         TMain window;

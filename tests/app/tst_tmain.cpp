@@ -1,5 +1,6 @@
 #include "app/ui/ConsoleFont.h"
 #include "app/ui/TMain.h"
+#include "library/ui/VMStoresWindow.h"
 #include "model/ProgramFolder.h"
 #include "model/Settings.h"
 #include "model/VMFile.h"
@@ -11,9 +12,11 @@
 #include <QFile>
 #include <QFontInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 
 namespace {
 
@@ -222,6 +225,11 @@ private slots:
         for (int i = 0; i < 84; ++i)
             QVERIFY2(!window.images().mi.image(i).isNull(), qPrintable(QString::number(i)));
         QVERIFY(window.images().ni.image(20).isNull());
+        // The stores window's rows show the store picture.
+        window.ShowStoresWindow();
+        const auto* stores = window.findChild<VMStoresWindow*>();
+        QVERIFY(stores && stores->list()->topLevelItemCount() > 0);
+        QVERIFY(!stores->list()->topLevelItem(0)->icon(0).isNull());
     }
 
     void damagedImageLibrary()
@@ -278,8 +286,15 @@ private slots:
         TempProgramFolder folder;
         writeSettings(folder, "[General]\r\nDock=Yes\r\nWizard7Complete=1\r\n");
         TMain window;
+        // Without a notification area the window could not come back: it only minimises.
+        window.systemTrayAvailable = [] { return false; };
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.setWindowState(Qt::WindowMinimized);
+        QTest::qWait(20);
+        QVERIFY(window.isVisible() && !window.trayIconVisible());
+        window.systemTrayAvailable = [] { return true; };
+        window.setWindowState(Qt::WindowNoState);
         window.setWindowState(Qt::WindowMinimized);
         QTRY_VERIFY(!window.isVisible());
         QVERIFY(window.trayIconVisible());
@@ -302,6 +317,43 @@ private slots:
         QVERIFY(!window.trayIconVisible());
     }
 
+    // Help > "View User Manual" opens the manual the build printed into the program folder.
+    void manualChapters()
+    {
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QStringLiteral(VIMOR_MANUAL), QStringLiteral("-")});
+        if (!text.waitForFinished(30000))
+            QSKIP("pdftotext is needed (package poppler-utils)");
+        const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+        QFile source(QStringLiteral(VIMOR_MANUAL_SOURCE));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        const QStringList chapters = QString::fromUtf8(source.readAll())
+                                         .split(QLatin1Char('\n'))
+                                         .filter(QRegularExpression(QStringLiteral("^## ")));
+        QCOMPARE(chapters.size(), 10);
+        for (const QString& chapter : chapters)
+            QVERIFY2(printed.contains(chapter.mid(3) + QLatin1Char('\n')), qPrintable(chapter));
+    }
+
+    // A dialog's title on a real X server: Qt's X11 back end would append an application display
+    // name ("Vimor First Run Wizard — Vimor 7.0"), which windowTitle() never shows.
+    void x11DialogTitle()
+    {
+        TempProgramFolder folder; // no settings file: the first-run wizard opens
+        QProcess run;
+        run.start(
+            QStringLiteral("xvfb-run"),
+            {QStringLiteral("-a"), QStringLiteral("sh"), QStringLiteral("-c"),
+             QStringLiteral("QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=\"$1\" \"$0\" --program-folder "
+                            "\"$1\" & for i in $(seq 100); do xwininfo -name 'Vimor First Run "
+                            "Wizard' && kill $! && exit 0; sleep 0.2; done; kill $!; exit 1"),
+             QStringLiteral(VIMOR_EXE), folder.path()});
+        if (!run.waitForFinished(60000))
+            QSKIP("xvfb-run is needed (package xvfb)");
+        QVERIFY2(run.exitCode() == 0, run.readAllStandardError().constData());
+    }
+
     void aboutWindow()
     {
         TempProgramFolder folder;
@@ -321,6 +373,7 @@ private slots:
         TempProgramFolder folder;
         TMain window;
         const QString vm = folder.file(QStringLiteral("VMs/a.vm2"));
+        QVERIFY(WriteVMTemplate(vm, true));
         QVERIFY(window.WriteVMValue(vm, QStringLiteral("Hardware"), QStringLiteral("RAM"),
                                     QStringLiteral("256")));
         QCOMPARE(ReadVMFileValue(vm, QStringLiteral("hardware"), QStringLiteral("ram")),

@@ -139,7 +139,12 @@ QStringList texts(const QDialog& dialog)
 class FakeDisks final
 {
 public:
-    FakeDisks() { HostDrives::setRoots({m_dir.filePath(s("sys")), m_dir.filePath(s("dev"))}); }
+    // Nothing mounted: no disk is marked in use.
+    FakeDisks()
+    {
+        HostDrives::setRoots(
+            {m_dir.filePath(s("sys")), m_dir.filePath(s("dev")), m_dir.filePath(s("none"))});
+    }
     ~FakeDisks() { HostDrives::setRoots({}); }
     Q_DISABLE_COPY_MOVE(FakeDisks)
 
@@ -321,7 +326,8 @@ void TestUsbDevices::addEachKind_data()
         << deviceLines("DRIVE", "", "", "USB Disk Image Drive", "ELSEWHERE");
     QTest::newRow("physical drive 2, drive 1 absent")
         << int(AddUsbDeviceDialog::PhysicalDisk)
-        << deviceLines("DRIVE", "", "", "USB Physical Drive", "\\\\.\\PhysicalDrive2");
+        << deviceLines("DRIVE", "", "", "USB Physical Drive", "\\\\.\\PhysicalDrive2") +
+               QStringList{s("DrivePath Device=sdc")}; // the disk it was chosen as
 }
 
 void TestUsbDevices::addEachKind()
@@ -390,7 +396,7 @@ void TestUsbDevices::addEachKind()
                  Interaction::pipeFilter(s("Disk Images|*.qcow;*.qcow2;*.vmdk;*.dsk;*.raw")));
     }
     if (choice == AddUsbDeviceDialog::PhysicalDisk)
-        QCOMPARE(diskEntries, list({"Disk 0 (System Drive (CAUTION))", "Disk 2"}));
+        QCOMPARE(diskEntries, list({"Disk 0", "Disk 2"}));
 }
 
 void TestUsbDevices::addAppendsAfterCount()

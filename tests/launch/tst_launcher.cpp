@@ -4,14 +4,18 @@
 #include "launch/ui/DisplayPanel.h"
 #include "launch/ui/Launcher.h"
 #include "launch/ui/MonitorTerminal.h"
+#include "media/DeviceIdentity.h"
+#include "media/DriveEditing.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
+#include "platform/ProcessStart.h"
 #include "platform/Processes.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +26,7 @@
 #include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTreeWidget>
@@ -152,6 +157,8 @@ private slots:
     void reusedProcessIdNeverEnded();
     void debugLaunchQuotesEverything();
     void debugScriptReplacesLink();
+    void debugLaunchInXterm();
+    void movedHostDisk();
     void kqemuCommands_data();
     void kqemuCommands();
 
@@ -389,12 +396,23 @@ void TestLauncher::monitorThroughTheMainWindow()
                      qPrintable(window.statusPanel(2)));
         return seen;
     };
+    // Showing the monitor tab sends one carriage return and line feed: QEMU answers each with a
+    // prompt, two in all (once the prompts of the connection have come).
+    QTest::qWait(500);
+    window.monitorTerminal()->clear();
+    window.vmPages()->setCurrentIndex(TMain::MonitorTab);
+    QTRY_COMPARE_WITH_TIMEOUT(window.monitorTerminal()->screenText().count(s("(qemu)")), 2, 10000);
+    QTest::qWait(300);
+    QCOMPARE(window.monitorTerminal()->screenText().count(s("(qemu)")), 2);
+
     QVERIFY(status(s("VM status: running")));
     window.VMControlClick(s("Pause"));
     QCOMPARE(window.pauseAction()->text(), s("Resume Virtual Machine"));
+    QCOMPARE(window.pauseButton()->property("picture").toInt(), 5);
     QVERIFY(status(s("VM status: paused")));
     window.VMControlClick(s("Pause"));
     QCOMPARE(window.pauseAction()->text(), s("Pause Virtual Machine"));
+    QCOMPARE(window.pauseButton()->property("picture").toInt(), 4);
     QVERIFY(status(s("VM status: running")));
 
     // Stop on an embedded VM quits through the monitor rather than ending the process.
@@ -619,18 +637,20 @@ void TestLauncher::debugLaunchQuotesEverything()
     const QString output = m_folder->file(s("debug output.txt"));
 
     TMain window;
-    // No terminal window here: the script runs under sh, its input empty so the pause passes,
-    // its output kept in a file.
+    // A stand-in for a terminal that hands its window to a server and ends at once: it starts the
+    // script in the background, its input empty so the pause passes, its output kept in a file.
     window.launcher().terminal = [output](const QString& path) {
-        return QStringList{s("sh"), s("-c"), s("sh \"$0\" </dev/null >\"$1\" 2>&1"), path, output};
+        return QStringList{s("sh"), s("-c"), s("sh \"$0\" </dev/null >\"$1\" 2>&1 & exit 0"), path,
+                           output};
     };
     window.PlayClick();
     QVERIFY(window.isEnabled());
     QVERIFY(m_ui->shown().isEmpty());
-    // Recorded at once: the console's identifier.
+    // Recorded at once: the script's own shell, which outlives the terminal.
     QCOMPARE(ReadVMFileValue(vm, General, s("Status")), s("Running"));
     const qint64 console = ReadVMFileValue(vm, General, s("StatusID")).toLongLong();
     QVERIFY(Processes::IsProcessAlive(console));
+    QVERIFY(ProcessStart::hasArgument(console, script));
     killLater(console);
     QCOMPARE(processRows().size(), 1);
     QVERIFY(window.selectedNodeRunning());
@@ -686,10 +706,11 @@ void TestLauncher::debugScriptReplacesLink()
     TMain window;
     // The terminal is a shell that does not run the script: only the file matters here.
     window.launcher().terminal = [](const QString& path) {
-        // Its sleeping child goes with it, so no stray process holds the test's output open.
+        // It reports itself as the script would. Its sleeping child goes with it, so no stray
+        // process holds the test's output open.
         return QStringList{s("sh"), s("-c"),
-                           s("sleep 30 </dev/null >/dev/null 2>&1 & child=$!; trap 'kill $child; "
-                             "exit' TERM; wait"),
+                           s("echo $$ >\"$0.pid\"; sleep 30 </dev/null >/dev/null 2>&1 & "
+                             "child=$!; trap 'kill $child; exit' TERM; wait"),
                            path};
     };
     window.PlayClick();
@@ -712,6 +733,82 @@ void TestLauncher::debugScriptReplacesLink()
     QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(console), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(script), 5000);
     QCOMPARE(m_ui->shownTexts().size(), 1);
+}
+
+// A real terminal, on an X server of its own: the console is recorded while it stays open.
+void TestLauncher::debugLaunchInXterm()
+{
+    requireQemu();
+    const QString xterm = QStandardPaths::findExecutable(s("xterm"));
+    if (xterm.isEmpty() || QStandardPaths::findExecutable(s("xvfb-run")).isEmpty())
+        QSKIP("xterm and xvfb-run are needed (packages xterm and xvfb)");
+    const QString vm = writeVM(s("in xterm"), {s("Advanced/Debug=Yes")});
+    TMain window;
+    window.launcher().terminal = [xterm](const QString& path) {
+        return QStringList{s("xvfb-run"), s("-a"), xterm, s("-e"), s("sh"), path};
+    };
+    window.PlayClick();
+    const qint64 console = ReadVMFileValue(vm, General, s("StatusID")).toLongLong();
+    killLater(console);
+    QVERIFY(ProcessStart::hasArgument(console, Launcher::debugScriptPath(s("in xterm"))));
+    QList<qint64> qemu;
+    QTRY_VERIFY_WITH_TIMEOUT(!(qemu = processesWithArgument(s("in xterm"))).isEmpty(), 5000);
+    Processes::terminate(qemu.first());
+    // The console waits for Enter: the VM counts as running until it is closed.
+    QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(qemu.first()), 5000);
+    window.SweepProcesses();
+    QCOMPARE(ReadVMFileValue(vm, General, s("Status")), s("Running"));
+    Processes::terminate(console);
+    QTRY_COMPARE_WITH_TIMEOUT(ReadVMFileValue(vm, General, s("Status")), s("Stopped"), 5000);
+}
+
+// Disk numbers move when a disk is plugged in. Files stand for /sys/block, /dev,
+// /dev/disk/by-id and the mount table: the root file system lies on a mapped device over sda2.
+void TestLauncher::movedHostDisk()
+{
+    QTemporaryDir host;
+    const auto at = [&host](const char* name) { return host.filePath(QString::fromUtf8(name)); };
+    const auto disk = [&](const char* name, const char* sectors, const char* model) {
+        const QString sys = at("sys/block/") + QString::fromUtf8(name);
+        return writeFile(sys + s("/size"), sectors) && writeFile(sys + s("/device/model"), model) &&
+               writeFile(at("dev/") + QString::fromUtf8(name), QByteArray(512, '\0'));
+    };
+    QVERIFY(disk("sda", "1000000", "Disk A") && disk("sdb", "2000000", "Stick B"));
+    QVERIFY(writeFile(at("sys/block/sda/sda2/size"), "9") &&
+            writeFile(at("sys/block/sdb/sdb1/size"), "9") && writeFile(at("dev/sdb1"), ""));
+    QVERIFY(writeFile(at("sys/block/dm-0/slaves/sda2"), "") && QDir().mkpath(at("sys/dev/block")) &&
+            QDir().mkpath(at("dev/disk/by-id")));
+    QVERIFY(QFile::link(at("sys/block/dm-0"), at("sys/dev/block/254:0")) &&
+            QFile::link(at("dev/sda"), at("dev/disk/by-id/ata-Disk_A")));
+    QVERIFY(writeFile(at("mountinfo"), "26 1 254:0 / / rw - ext4 /dev/mapper/root rw\n"
+                                       "30 26 8:17 / /media/b rw - vfat /dev/sdb1 rw\n"));
+    HostDrives::setRoots({at("sys"), at("dev"), at("mountinfo")});
+    QCOMPARE(DriveEditing::PhysicalDiskEntries(HostDrives::ListPhysicalDisks()),
+             QStringList({s("Disk 0 (System Drive (CAUTION))"), s("Disk 1 (In Use)")}));
+
+    const QString disk0 = s("\\\\.\\PhysicalDrive0");
+    // Its version has no emulator: a launch that passes the check ends at once.
+    const QString vm =
+        writeVM(s("raw"), {s("Drives/HDA=") + disk0, s("General/Qemu Version ID=missing")});
+    TMain window;
+    // Recorded without a device (an earlier release): asked once, naming it; kept on Yes.
+    m_ui->answerMessage(Interaction::Answer::Yes);
+    window.PlayClick();
+    QVERIFY(m_ui->shown().first().text.contains(s("Disk A (512.0 MB, /dev/sda)")));
+    QCOMPARE(ReadVMFileValue(vm, s("Drives"), s("HDA Device")), s("ata-Disk_A"));
+    // A disk that sorts first is plugged in and is now disk 0: refused before anything is
+    // reserved. Saving the value unchanged keeps the device it was chosen for.
+    QVERIFY(disk("hda", "4000000", "New Disk"));
+    m_ui->clear();
+    window.PlayClick();
+    QCOMPARE(m_ui->shown().size(), 1);
+    QVERIFY2(m_ui->shown().first().text.contains(s("Disk A (512.0 MB, /dev/sda)")) &&
+                 m_ui->shown().first().text.contains(s("New Disk (2.0 GB, /dev/hda)")),
+             qPrintable(m_ui->shown().first().text));
+    QVERIFY(window.isEnabled() && !window.launcher().confirmationPending());
+    QCOMPARE(DeviceIdentity::IdentityToStore(window, s("Drives"), s("HDA"), disk0, {}, {}),
+             s("ata-Disk_A"));
+    HostDrives::setRoots({});
 }
 
 void TestLauncher::kqemuCommands_data()

@@ -576,6 +576,12 @@ void TestNewVM::profilePresetsAndMemoryClamp()
             wizard.memoryBox()->setValue(5000);
             QCOMPARE(wizard.memoryBox()->value(), 2048);
             QCOMPARE(wizard.memorySlider()->value(), 2048);
+            // Typed, key by key, from a value below the host's memory.
+            wizard.memoryBox()->setValue(100);
+            wizard.memoryBox()->selectAll();
+            QTest::keyClicks(wizard.memoryBox(), s("5000"));
+            QCOMPARE(wizard.memoryBox()->value(), 2048);
+            QCOMPARE(wizard.memorySlider()->value(), 2048);
             wizard.memorySlider()->setValue(1000);
             QCOMPARE(wizard.memoryBox()->value(), 1000);
             wizard.diskSizeBox()->setValue(1500);

@@ -441,8 +441,10 @@ void TestDriveEditing::physicalDisks()
 {
     QFETCH(QString, entry);
     QTEST(PhysicalDiskValue(entry), "value");
-    QCOMPARE(PhysicalDiskEntries({0, 2}), list({"Disk 0 (System Drive (CAUTION))", "Disk 2"}));
-    QCOMPARE(PhysicalDiskEntries({3}), list({"Disk 3"}));
+    QCOMPARE(PhysicalDiskEntry(0, HostDrives::DiskUse::System),
+             s("Disk 0 (System Drive (CAUTION))"));
+    QCOMPARE(PhysicalDiskEntry(2, HostDrives::DiskUse::InUse), s("Disk 2 (In Use)"));
+    QCOMPARE(PhysicalDiskEntry(3, HostDrives::DiskUse::Free), s("Disk 3"));
 }
 
 void TestDriveEditing::sharedFolders()

@@ -116,8 +116,8 @@ void TestHostDrives::physicalDisks_data()
     QTest::newRow("no disk opens") << QStringLiteral("sda! sdb!") << QList<int>{};
     QTest::newRow("device file missing") << QStringLiteral("sda- sdb") << QList<int>{1};
     QTest::newRow("nothing in the sys tree") << QString() << QList<int>{};
-    QTest::newRow("loop, ram, floppy and optical devices are no disks")
-        << QStringLiteral("fd0 loop0 loop1 nvme0n1 ram0 sda sr0 zram0") << QList<int>{0, 1};
+    QTest::newRow("loop, ram, network, mapped, RAID, floppy and optical devices are no disks")
+        << QStringLiteral("dm-0 fd0 loop0 md0 nbd0 nvme0n1 ram0 sda sr0 zram0") << QList<int>{0, 1};
     QTest::newRow("numbered in name order, not in listing order")
         << QStringLiteral("vda sdb! hda") << QList<int>{0, 2};
     QTest::newRow("removable disks are physical disks too")

@@ -1,11 +1,13 @@
 #include "platform/SingleInstance.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +25,9 @@ bool lockHeld(const QString& path)
     return held;
 }
 
+using Result = SingleInstance::Result;
+using namespace Qt::StringLiterals;
+
 } // namespace
 
 class TestSingleInstance : public QObject
@@ -39,15 +44,15 @@ private slots:
     void secondRegistrationRefusedUntilFirstEnds()
     {
         auto first = std::make_unique<SingleInstance>(QStringLiteral("vimor-test"));
-        QVERIFY(first->acquire());
-        QVERIFY(first->acquire()); // asking again is harmless
+        QCOMPARE(first->acquire(), Result::Registered);
+        QCOMPARE(first->acquire(), Result::Registered); // asking again is harmless
         QVERIFY(first->lockPath().startsWith(m_runtime.path()));
         SingleInstance second(QStringLiteral("vimor-test"));
-        QVERIFY(!second.acquire());
+        QCOMPARE(second.acquire(), Result::AlreadyRunning);
         SingleInstance otherName(QStringLiteral("vimor-other"));
-        QVERIFY(otherName.acquire());
+        QCOMPARE(otherName.acquire(), Result::Registered);
         first.reset();
-        QVERIFY(second.acquire());
+        QCOMPARE(second.acquire(), Result::Registered);
     }
 
     // Two real copies of the program: the second says so and ends with 0, the first runs on; a
@@ -91,6 +96,37 @@ private slots:
         QVERIFY(!third.readAllStandardError().contains("already running"));
         third.kill();
         third.waitForFinished(5000);
+    }
+
+    // Without a runtime folder the lock lives in "<temp>/vimor-<uid>", which must be this user's
+    // alone: another user could hold the lock there or plant a link. The program then says why
+    // and ends.
+    void fallbackFolder()
+    {
+        QTemporaryDir temp;
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        qunsetenv("XDG_RUNTIME_DIR");
+        const QByteArray folder = QFile::encodeName(temp.filePath(u"vimor-%1"_s.arg(::getuid())));
+        QString error;
+        QCOMPARE(SingleInstance(u"t"_s).acquire(&error), Result::Registered);
+        struct stat info = {};
+        QVERIFY(::lstat(folder.constData(), &info) == 0 && (info.st_mode & 0777) == 0700);
+
+        QVERIFY(QFile::link(temp.filePath(u"elsewhere"_s), QFile::decodeName(folder + "/l.lock")));
+        QCOMPARE(SingleInstance(u"l"_s).acquire(&error), Result::Refused);
+        QVERIFY2(error.endsWith(u"is a link"_s), qPrintable(error));
+        QVERIFY(!QFile::exists(temp.filePath(u"elsewhere"_s)));
+
+        QVERIFY(::chmod(folder.constData(), 0777) == 0);
+        QCOMPARE(SingleInstance(u"t"_s).acquire(&error), Result::Refused);
+        QVERIFY2(error.endsWith(u"may be written by other users"_s), qPrintable(error));
+        QProcess program;
+        program.start(QStringLiteral(VIMOR_EXE), {u"--unattended"_s});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY(
+            program.readAllStandardError().contains("Vimor cannot start: its lock is not safe"));
+        qunsetenv("TMPDIR");
     }
 
 private:

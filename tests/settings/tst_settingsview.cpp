@@ -740,11 +740,13 @@ void TestSettingsView::versionOfAVMThatNamesNone_data()
     QTest::newRow("no default: nothing written")
         << QList<Version>{} << unnamed
         << QStringList{u"General/Qemu Version"_s, u"General/Qemu Version ID"_s} << u"ERROR"_s;
-    // Replacing the identifier would move the VM to another build; its own one is kept.
-    QTest::newRow("a named version without description is kept")
+    // Replacing the identifier would move the VM to another build; its own one is kept, and
+    // its description comes from its own row.
+    QTest::newRow("a named version without description gets its own")
         << QList<Version>{{u"D1"_s, u"QEMU Default"_s, {}, u"2"_s, true}}
         << QStringList{u"General/Qemu Version="_s, u"General/Qemu Version ID=ALL"_s}
-        << QStringList{u"General/Qemu Version="_s, u"General/Qemu Version ID=ALL"_s} << u"ERROR"_s;
+        << QStringList{u"General/Qemu Version=QEMU All"_s, u"General/Qemu Version ID=ALL"_s}
+        << u"QEMU All"_s;
     QTest::newRow("a named version is kept")
         << QList<Version>{{u"D1"_s, u"QEMU Default"_s, {}, u"2"_s, true}} << QStringList()
         << QStringList{u"General/Qemu Version=QEMU All"_s, u"General/Qemu Version ID=ALL"_s}
