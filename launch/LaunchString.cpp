@@ -156,7 +156,8 @@ private:
 
     void appendModernDisk(const QString& path, int index, int scsiUnit, const QString& indexSuffix);
     void appendSound();
-    void appendModernNetwork();
+    void appendCard(const QString& section);
+    void appendModernCard(const QString& section, int n, int& ports);
     void appendModernUsb();
     void appendMonitor();
     void appendBios();
@@ -261,10 +262,7 @@ LaunchString Builder::build()
     appendKqemu();
     if (isYes("Hardware", "Do Not Start CPU"))
         m_r += QStringLiteral(" -S");
-    if (modern())
-        appendModernNetwork();
-    else
-        appendNetwork();
+    appendNetwork();
 
     if (m_arc == QLatin1String("x86")) {
         if (isYes("Hardware", "Enable WIN2K Hack"))
@@ -610,6 +608,12 @@ void Builder::appendKqemu()
     }
 }
 
+// Every "|" separates an item, empty ones included; an empty value has none.
+QStringList items(const QString& value)
+{
+    return value.isEmpty() ? QStringList() : value.split(QLatin1Char('|'));
+}
+
 void Builder::appendNetwork()
 {
     if (!isYes("Hardware", "Network")) {
@@ -619,99 +623,90 @@ void Builder::appendNetwork()
     const QString count = read("Network", "CardCount");
     if (count.isEmpty())
         return;
-    // Every "|" separates an item, empty ones included; an empty value has none.
-    const auto items = [](const QString& value) {
-        return value.isEmpty() ? QStringList() : value.split(QLatin1Char('|'));
-    };
-    for (int n = 1, last = sectionCount(count); n <= last; ++n) {
-        const QString section = QStringLiteral("Network Card ") + QString::number(n);
-        const QString vlan = QString::number(number(read(section, "VLAN")));
-        m_r += QStringLiteral(" -net nic,vlan=") + vlan;
-        const QString mac = read(section, "MAC");
-        if (mac != QLatin1String("Auto"))
-            m_r += QStringLiteral(",macaddr=") + plain(mac);
-        m_r += QStringLiteral(",model=") + plain(read(section, "LID"));
-
-        const QString type = read(section, "VLAN Type");
-        if (type == QLatin1String("User Networking")) {
-            m_r += QStringLiteral(" -net user,vlan=") + vlan;
-            for (const QString& item : items(read(section, "Redirectors")))
-                m_r += QStringLiteral(" -redir ") + plain(item);
-        } else if (type == QLatin1String("TAP Networking")) {
-            m_r += QStringLiteral(" -net ") +
-                   quoted(QStringLiteral("tap,vlan=") + vlan + QStringLiteral(",ifname=") +
-                          read(section, "TapID"));
-        }
-        for (const QString& item : items(read(section, "Listeners")))
-            m_r += QStringLiteral(" -net socket,vlan=") + vlan + QStringLiteral(",listen=:") +
-                   plain(item);
-        for (const QString& item : items(read(section, "Connectors")))
-            m_r += QStringLiteral(" -net socket,vlan=") + vlan + QStringLiteral(",connect=") +
-                   plain(item);
-    }
-}
-
-// Each VLAN is a hub; every card and back end of the VLAN is a port on it.
-void Builder::appendModernNetwork()
-{
-    if (!isYes("Hardware", "Network")) {
-        m_r += QStringLiteral(" -net none");
-        return;
-    }
-    const QString count = read("Network", "CardCount");
-    if (count.isEmpty())
-        return;
-    const auto items = [](const QString& value) {
-        return value.isEmpty() ? QStringList() : value.split(QLatin1Char('|'));
-    };
     int ports = 0;
     for (int n = 1, last = sectionCount(count); n <= last; ++n) {
         const QString section = QStringLiteral("Network Card ") + QString::number(n);
-        const QString hub = QString::number(number(read(section, "VLAN")));
-        // A back end joins the hub through a port of its own.
-        const auto onHub = [this, &hub, &ports](const QString& backend) {
-            const QString port = QStringLiteral("hubport") + QString::number(++ports);
-            m_r += QStringLiteral(" -netdev ") +
-                   quoted(backend + QStringLiteral(",id=backend") + QString::number(ports)) +
-                   QStringLiteral(" -netdev hubport,id=") + port + QStringLiteral(",hubid=") + hub +
-                   QStringLiteral(",netdev=backend") + QString::number(ports);
-        };
-
-        const QString card = QStringLiteral("card") + QString::number(n);
-        m_r += QStringLiteral(" -netdev hubport,id=") + card + QStringLiteral(",hubid=") + hub;
-        const QString model = listValue(section, read(section, "LID"));
-        const bool onBoard = ModernOptions::isOnBoardNic(model);
-        QString nic = (onBoard ? QStringLiteral("nic,model=") : QString()) +
-                      ModernOptions::nicModel(model) + QStringLiteral(",netdev=") + card;
-        const QString mac = read(section, "MAC");
-        if (mac != QLatin1String("Auto")) {
-            const auto colons = ModernOptions::colonMac(mac);
-            if (!colons)
-                refuse(section + QStringLiteral(" MAC"), mac);
-            nic += (onBoard ? QStringLiteral(",macaddr=") : QStringLiteral(",mac=")) +
-                   colons.value_or(QString());
-        }
-        m_r += (onBoard ? QStringLiteral(" -net ") : QStringLiteral(" -device ")) + quoted(nic);
-
-        const QString type = read(section, "VLAN Type");
-        if (type == QLatin1String("User Networking")) {
-            QString user = QStringLiteral("user");
-            for (const QString& item : items(read(section, "Redirectors"))) {
-                const auto forward = ModernOptions::hostForward(item);
-                if (!forward)
-                    refuse(section + QStringLiteral(" Redirectors"), item);
-                user += QStringLiteral(",hostfwd=") + forward.value_or(QString());
-            }
-            onHub(user);
-        } else if (type == QLatin1String("TAP Networking")) {
-            onHub(QStringLiteral("tap,ifname=") + listValue(section, read(section, "TapID")) +
-                  QStringLiteral(",script=no,downscript=no"));
-        }
-        for (const QString& item : items(read(section, "Listeners")))
-            onHub(QStringLiteral("socket,listen=:") + listValue(section, item));
-        for (const QString& item : items(read(section, "Connectors")))
-            onHub(QStringLiteral("socket,connect=") + listValue(section, item));
+        if (modern())
+            appendModernCard(section, n, ports);
+        else
+            appendCard(section);
     }
+}
+
+void Builder::appendCard(const QString& section)
+{
+    const QString vlan = QString::number(number(read(section, "VLAN")));
+    m_r += QStringLiteral(" -net nic,vlan=") + vlan;
+    const QString mac = read(section, "MAC");
+    if (mac != QLatin1String("Auto"))
+        m_r += QStringLiteral(",macaddr=") + plain(mac);
+    m_r += QStringLiteral(",model=") + plain(read(section, "LID"));
+
+    const QString type = read(section, "VLAN Type");
+    if (type == QLatin1String("User Networking")) {
+        m_r += QStringLiteral(" -net user,vlan=") + vlan;
+        for (const QString& item : items(read(section, "Redirectors")))
+            m_r += QStringLiteral(" -redir ") + plain(item);
+    } else if (type == QLatin1String("TAP Networking")) {
+        m_r +=
+            QStringLiteral(" -net ") + quoted(QStringLiteral("tap,vlan=") + vlan +
+                                              QStringLiteral(",ifname=") + read(section, "TapID"));
+    }
+    for (const QString& item : items(read(section, "Listeners")))
+        m_r +=
+            QStringLiteral(" -net socket,vlan=") + vlan + QStringLiteral(",listen=:") + plain(item);
+    for (const QString& item : items(read(section, "Connectors")))
+        m_r +=
+            QStringLiteral(" -net socket,vlan=") + vlan + QStringLiteral(",connect=") + plain(item);
+}
+
+// Each VLAN is a hub; the card and every back end of its VLAN are ports on it.
+void Builder::appendModernCard(const QString& section, int n, int& ports)
+{
+    const QString hub = QString::number(number(read(section, "VLAN")));
+    // A back end joins the hub through a port of its own.
+    const auto onHub = [this, &hub, &ports](const QString& backend) {
+        const QString port = QStringLiteral("hubport") + QString::number(++ports);
+        m_r += QStringLiteral(" -netdev ") +
+               quoted(backend + QStringLiteral(",id=backend") + QString::number(ports)) +
+               QStringLiteral(" -netdev hubport,id=") + port + QStringLiteral(",hubid=") + hub +
+               QStringLiteral(",netdev=backend") + QString::number(ports);
+    };
+
+    const QString card = QStringLiteral("card") + QString::number(n);
+    m_r += QStringLiteral(" -netdev hubport,id=") + card + QStringLiteral(",hubid=") + hub;
+    const QString model = listValue(section, read(section, "LID"));
+    const bool onBoard = ModernOptions::isOnBoardNic(model);
+    QString nic = (onBoard ? QStringLiteral("nic,model=") : QString()) +
+                  ModernOptions::nicModel(model) + QStringLiteral(",netdev=") + card;
+    const QString mac = read(section, "MAC");
+    if (mac != QLatin1String("Auto")) {
+        const auto colons = ModernOptions::colonMac(mac);
+        if (!colons)
+            refuse(section + QStringLiteral(" MAC"), mac);
+        nic += (onBoard ? QStringLiteral(",macaddr=") : QStringLiteral(",mac=")) +
+               colons.value_or(QString());
+    }
+    m_r += (onBoard ? QStringLiteral(" -net ") : QStringLiteral(" -device ")) + quoted(nic);
+
+    const QString type = read(section, "VLAN Type");
+    if (type == QLatin1String("User Networking")) {
+        QString user = QStringLiteral("user");
+        for (const QString& item : items(read(section, "Redirectors"))) {
+            const auto forward = ModernOptions::hostForward(item);
+            if (!forward)
+                refuse(section + QStringLiteral(" Redirectors"), item);
+            user += QStringLiteral(",hostfwd=") + forward.value_or(QString());
+        }
+        onHub(user);
+    } else if (type == QLatin1String("TAP Networking")) {
+        onHub(QStringLiteral("tap,ifname=") + listValue(section, read(section, "TapID")) +
+              QStringLiteral(",script=no,downscript=no"));
+    }
+    for (const QString& item : items(read(section, "Listeners")))
+        onHub(QStringLiteral("socket,listen=:") + listValue(section, item));
+    for (const QString& item : items(read(section, "Connectors")))
+        onHub(QStringLiteral("socket,connect=") + listValue(section, item));
 }
 
 void Builder::appendModernUsb()
