@@ -21,6 +21,31 @@ const telnet_telopt_t acceptedOptions[] = {
 const char terminalType[] = "vt100";
 constexpr int closeTimeoutMs = 2000;
 
+// Closes a TCP or local socket the same way: after "quit", QEMU may close its end first.
+template <typename Socket, typename State, typename Disconnect>
+bool closeSocket(Socket& socket, State unconnected, State connected, Disconnect disconnectNow,
+                 QString* error, int peerCloseWaitMs)
+{
+    if (socket.state() == unconnected)
+        return true;
+    if (peerCloseWaitMs > 0 && socket.state() == connected) {
+        socket.flush();
+        if (socket.waitForDisconnected(peerCloseWaitMs) || socket.state() == unconnected)
+            return true;
+    }
+    // Closed at once, so that a following connect finds the socket free; what was sent last
+    // ("quit") still goes out first.
+    (socket.*disconnectNow)();
+    if (socket.state() != unconnected && !socket.waitForDisconnected(closeTimeoutMs)) {
+        const QString reason = socket.errorString();
+        socket.abort();
+        if (error)
+            *error = reason;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 MonitorClient::MonitorClient(QObject* parent)
@@ -101,46 +126,12 @@ bool MonitorClient::isConnected() const
 
 bool MonitorClient::disconnectFromMonitor(QString* error, int peerCloseWaitMs)
 {
-    if (m_useLocal) {
-        if (m_local->state() == QLocalSocket::UnconnectedState)
-            return true;
-        if (peerCloseWaitMs > 0 && m_local->state() == QLocalSocket::ConnectedState) {
-            m_local->flush();
-            if (m_local->waitForDisconnected(peerCloseWaitMs) ||
-                m_local->state() == QLocalSocket::UnconnectedState)
-                return true;
-        }
-        m_local->disconnectFromServer();
-        if (m_local->state() != QLocalSocket::UnconnectedState &&
-            !m_local->waitForDisconnected(closeTimeoutMs)) {
-            const QString reason = m_local->errorString();
-            m_local->abort();
-            if (error)
-                *error = reason;
-            return false;
-        }
-        return true;
-    }
-    if (m_socket->state() == QAbstractSocket::UnconnectedState)
-        return true;
-    if (peerCloseWaitMs > 0 && m_socket->state() == QAbstractSocket::ConnectedState) {
-        m_socket->flush();
-        if (m_socket->waitForDisconnected(peerCloseWaitMs) ||
-            m_socket->state() == QAbstractSocket::UnconnectedState)
-            return true;
-    }
-    // Closed at once, so that a following connect finds the socket free; what was sent last
-    // ("quit") still goes out first.
-    m_socket->disconnectFromHost();
-    if (m_socket->state() != QAbstractSocket::UnconnectedState &&
-        !m_socket->waitForDisconnected(closeTimeoutMs)) {
-        const QString reason = m_socket->errorString();
-        m_socket->abort();
-        if (error)
-            *error = reason;
-        return false;
-    }
-    return true;
+    if (m_useLocal)
+        return closeSocket(*m_local, QLocalSocket::UnconnectedState, QLocalSocket::ConnectedState,
+                           &QLocalSocket::disconnectFromServer, error, peerCloseWaitMs);
+    return closeSocket(*m_socket, QAbstractSocket::UnconnectedState,
+                       QAbstractSocket::ConnectedState, &QTcpSocket::disconnectFromHost, error,
+                       peerCloseWaitMs);
 }
 
 bool MonitorClient::SendMonitorCommand(const QString& text, QString* error)
