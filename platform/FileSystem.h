@@ -3,12 +3,18 @@
 #include <QByteArray>
 #include <QString>
 
+class QFileDevice;
+
 // File operations whose guarantees the rest of the program relies on.
 namespace FileSystem {
 
 // Replaces the file at path with data: writes a new file beside it, flushes it to disk, renames
 // it over the old one and syncs the folder. On failure the old file stays as it was.
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+// Why a write to file failed. Qt names no cause when a write stops part way (a full disk, a file
+// size limit); cause, the errno saved right after the failing call, names it then.
+QString writeErrorText(const QFileDevice& file, int cause);
 
 // Flushes the folder's entries (a rename into it) to disk.
 bool syncFolder(const QString& folder);

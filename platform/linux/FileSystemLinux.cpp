@@ -1,10 +1,12 @@
 #include "platform/FileSystem.h"
 
 #include <QDir>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,17 +23,12 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
             *error = file.errorString();
         return false;
     }
-    if (file.write(data) != data.size()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
     // A small file may still sit in the write buffer, and commit() does not notice when writing
     // it out fails (a full disk): flush first and check.
-    if (!file.flush()) {
+    if (file.write(data) != data.size() || !file.flush()) {
+        const int cause = errno;
         if (error)
-            *error = file.errorString();
+            *error = writeErrorText(file, cause);
         file.cancelWriting();
         return false;
     }
@@ -43,6 +40,15 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
     }
     syncFolder(QFileInfo(path).absolutePath());
     return true;
+}
+
+QString writeErrorText(const QFileDevice& file, int cause)
+{
+    // "Unknown error" is what Qt says when it recorded no reason of its own.
+    if (file.error() != QFileDevice::NoError &&
+        file.errorString() != QLatin1String("Unknown error"))
+        return file.errorString();
+    return cause != 0 ? qt_error_string(cause) : file.errorString();
 }
 
 bool syncFolder(const QString& folder)
