@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class QFileDevice;
 
@@ -28,5 +29,11 @@ QString nativePath(const QString& storedPath);
 // order wins), and the components after the first one without a match are kept as given.
 // Stored paths name folders in any case ("{VR}\media" for the Media folder).
 QString matchCase(const QString& nativePath);
+
+// Removes from folder the temporary copies that writes killed midway left of the files named
+// (file names or wildcards, without regard to case): a copy is named after its file, a dot and six
+// random letters ("Web.vm2.aBcDeF"). Only copies last changed more than minAgeSecs ago that no
+// process holds open go. Returns how many were removed.
+int removeStaleTemporaries(const QString& folder, const QStringList& files, int minAgeSecs = 60);
 
 } // namespace FileSystem
