@@ -3,8 +3,25 @@ add_library(vimor_common INTERFACE)
 target_compile_features(vimor_common INTERFACE cxx_std_20)
 target_compile_options(vimor_common INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
                                               -Wold-style-cast -Wcast-align -Woverloaded-virtual)
-if(VIMOR_WERROR)
+# GCC's sanitizers make its flow analysis warn about code that is sound (-Warray-bounds on checked
+# reads); its manual advises against -Werror with them. The normal build holds the warning line.
+if(VIMOR_WERROR AND NOT (VIMOR_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU"))
     target_compile_options(vimor_common INTERFACE -Werror)
+endif()
+# Memory errors and undefined behaviour stop the program at the first one, with a stack that has
+# its frames.
+if(VIMOR_SANITIZE OR VIMOR_FUZZ)
+    target_compile_options(vimor_common INTERFACE -fsanitize=address,undefined
+                                                  -fno-sanitize-recover=undefined
+                                                  -fno-omit-frame-pointer)
+    target_link_options(vimor_common INTERFACE -fsanitize=address,undefined)
+endif()
+# Coverage for libFuzzer in every library; only the fuzz targets link its main.
+if(VIMOR_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "VIMOR_FUZZ needs clang: configure with CXX=clang++")
+    endif()
+    target_compile_options(vimor_common INTERFACE -fsanitize=fuzzer-no-link)
 endif()
 target_compile_definitions(vimor_common INTERFACE
     QT_NO_CAST_FROM_ASCII

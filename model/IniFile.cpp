@@ -127,7 +127,6 @@ struct Line
     qsizetype begin = 0;
     qsizetype contentEnd = 0; // before the CR LF or LF
     qsizetype end = 0;        // after the line break
-    bool hasBreak() const { return end > contentEnd; }
 };
 
 // Walks the lines of the text; a line ends at LF, with a CR before it dropped from the content.
@@ -208,6 +207,22 @@ ParsedLine parseLine(QByteArrayView content)
     return parsed;
 }
 
+// True for the file's last line when no LF ends it: a new line after it needs a break first. A
+// lone CR there does not count as a break: LF-delimited reading would join the lines.
+bool endsUnfinished(QByteArrayView text, const Line& line)
+{
+    return line.end == text.size() && !text.endsWith('\n');
+}
+
+// What ends the text's last line before another is added: nothing after an LF, the LF of a CR
+// LF cut short (another CR would end up in that line's value), else a whole CR LF.
+QByteArrayView lineBreakToEnd(QByteArrayView text)
+{
+    if (text.isEmpty() || text.endsWith('\n'))
+        return {};
+    return text.endsWith('\r') ? QByteArrayView("\n") : kLineBreak;
+}
+
 // Where a section and one of its keys lie in the text. Only the first section of that name counts.
 struct Lookup
 {
@@ -217,7 +232,7 @@ struct Lookup
     // Just after the section's last non-blank line, so a new key goes before any blank lines that
     // separate the section from the next.
     qsizetype appendAt = 0;
-    bool appendNeedsBreak = false; // that line is the last of the file and has no line break
+    bool appendNeedsBreak = false; // that line is the last of the file and has no LF
     bool keyFound = false;
     Line keyLine;
     qsizetype valueBegin = 0; // offset in the text
@@ -237,7 +252,7 @@ Lookup find(QByteArrayView text, const Name& section, const Name* key)
                 result.sectionFound = true;
                 result.header = line;
                 result.appendAt = line.end;
-                result.appendNeedsBreak = !line.hasBreak();
+                result.appendNeedsBreak = endsUnfinished(text, line);
             }
             continue;
         }
@@ -247,7 +262,7 @@ Lookup find(QByteArrayView text, const Name& section, const Name* key)
         }
         if (parsed.kind != LineKind::Blank) {
             result.appendAt = line.end;
-            result.appendNeedsBreak = !line.hasBreak();
+            result.appendNeedsBreak = endsUnfinished(text, line);
         }
         if (key && parsed.kind == LineKind::KeyValue && nameMatches(parsed.name, content, *key)) {
             result.keyFound = true;
@@ -412,13 +427,12 @@ bool IniFile::write(const QString& section, const QString& key, const QString& v
     } else if (found.sectionFound) {
         result.append(view.first(found.appendAt));
         if (found.appendNeedsBreak)
-            result.append(kLineBreak);
+            result.append(lineBreakToEnd(view));
         result.append(keyName.utf8).append('=').append(valueBytes).append(kLineBreak);
         result.append(view.sliced(found.appendAt));
     } else {
         result.append(text);
-        if (!text.isEmpty() && !text.endsWith('\n'))
-            result.append(kLineBreak);
+        result.append(lineBreakToEnd(view));
         result.append('[').append(sectionName.utf8).append(']').append(kLineBreak);
         result.append(keyName.utf8).append('=').append(valueBytes).append(kLineBreak);
     }

@@ -1,5 +1,7 @@
 #include "model/TableHandle.h"
 
+#include "platform/FileSystem.h"
+
 #include <QByteArrayView>
 #include <QDate>
 #include <QDir>
@@ -8,6 +10,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 
 namespace {
@@ -315,8 +318,10 @@ bool TableHandle::State::writeAt(qint64 offset, const QByteArray& bytes, const Q
 {
     if ((file.pos() != offset && !file.seek(offset)) || file.write(bytes) != bytes.size() ||
         !file.flush()) {
-        return fail(QStringLiteral("%1: cannot write %2: %3.")
-                        .arg(operation, quoted(file.fileName()), file.errorString()));
+        const int cause = errno;
+        return fail(
+            QStringLiteral("%1: cannot write %2: %3.")
+                .arg(operation, quoted(file.fileName()), FileSystem::writeErrorText(file, cause)));
     }
     return true;
 }
@@ -632,8 +637,15 @@ bool TableHandle::post(QString* error)
         // The record and its end byte go first, the count after: a crash in between leaves
         // the old count, which still describes a sound table (the new bytes lie beyond it).
         const qint64 offset = d->recordOffset(count);
-        if (!d->writeAt(offset, d->buffer + endByte, operation))
+        if (!d->writeAt(offset, d->buffer + endByte, operation)) {
+            // A full disk can cut the record short: take back what reached the file, so the
+            // table ends as it did.
+            const QString reason = d->error;
+            if (d->file.resize(offset))
+                d->writeAt(offset, endByte, operation);
+            d->error = reason;
             return result(false);
+        }
         // Bytes past the end byte would be leftovers of an earlier interrupted append.
         if (fileSize > offset + d->recordLength + 1 &&
             !d->file.resize(offset + d->recordLength + 1)) {

@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+
+class QFileDevice;
 
 // File operations whose guarantees the rest of the program relies on.
 namespace FileSystem {
@@ -9,6 +12,10 @@ namespace FileSystem {
 // Replaces the file at path with data: writes a new file beside it, flushes it to disk, renames
 // it over the old one and syncs the folder. On failure the old file stays as it was.
 bool writeFileAtomically(const QString& path, const QByteArray& data, QString* error = nullptr);
+
+// Why a write to file failed. Qt names no cause when a write stops part way (a full disk, a file
+// size limit); cause, the errno saved right after the failing call, names it then.
+QString writeErrorText(const QFileDevice& file, int cause);
 
 // Flushes the folder's entries (a rename into it) to disk.
 bool syncFolder(const QString& folder);
@@ -22,5 +29,11 @@ QString nativePath(const QString& storedPath);
 // order wins), and the components after the first one without a match are kept as given.
 // Stored paths name folders in any case ("{VR}\media" for the Media folder).
 QString matchCase(const QString& nativePath);
+
+// Removes from folder the temporary copies that writes killed midway left of the files named
+// (file names or wildcards, without regard to case): a copy is named after its file, a dot and six
+// random letters ("Web.vm2.aBcDeF"). Only copies last changed more than minAgeSecs ago that no
+// process holds open go. Returns how many were removed.
+int removeStaleTemporaries(const QString& folder, const QStringList& files, int minAgeSecs = 60);
 
 } // namespace FileSystem

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 class QProcess;
@@ -46,5 +47,8 @@ void apply(QProcess& process, const Options& options);
 // True when the process is alive and one of its command-line arguments equals argument, so a
 // recorded identifier that the system has since given to another program is not taken for ours.
 bool hasArgument(qint64 pid, const QString& argument);
+
+// True when one of the NUL-separated arguments of the text of /proc/PID/cmdline equals argument.
+bool cmdlineHasArgument(const QByteArray& cmdline, const QString& argument);
 
 } // namespace ProcessStart

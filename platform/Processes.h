@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 // The host's processes, as the launcher and the session bookkeeping need them.
@@ -8,6 +9,10 @@ namespace Processes {
 // True while the process exists and has not ended; a zombie (ended, not yet reaped) counts as
 // ended.
 bool IsProcessAlive(qint64 pid);
+
+// The state letter of the text of /proc/PID/stat ('R', 'S', 'Z', ...), or 0 when the text has
+// none.
+char stateFromStat(QByteArrayView statText);
 
 // The program the process runs (its executable's full path); empty when it cannot be read.
 QString executable(qint64 pid);

@@ -6,6 +6,8 @@
 #include <QNetworkRequest>
 #include <QUrl>
 
+#include <cmath>
+
 UpdateFile UpdateFile::parse(const QByteArray& text)
 {
     UpdateFile file;
@@ -40,7 +42,8 @@ std::optional<double> UpdateFile::version() const
     number.replace(QLatin1Char(','), QLatin1Char('.'));
     bool ok = false;
     const double result = number.toDouble(&ok);
-    if (!ok)
+    // "inf" and "nan" read as numbers but name no release: "inf" would be newer than any.
+    if (!ok || !std::isfinite(result))
         return std::nullopt;
     return result;
 }

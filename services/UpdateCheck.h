@@ -23,7 +23,7 @@ public:
     // Everything after the first "=" of the first line whose name matches without regard to case;
     // empty when no line has that name.
     QString value(const QString& name) const;
-    // "Version" as a number: 0 when missing, nullopt when it is not a number.
+    // "Version" as a number: 0 when missing, nullopt when it is not a finite number.
     std::optional<double> version() const;
     // The update dialog's version line: "Details", or "Version " and the version number.
     QString versionLine() const;

@@ -28,6 +28,7 @@
 #include "model/QemuGeneration.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
+#include "platform/FileSystem.h"
 #include "platform/Processes.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/Shell.h"
@@ -76,6 +77,17 @@ const QString Yes = QStringLiteral("Yes");
 constexpr int DatumRole = Qt::UserRole;
 // Whether the VM node shows the running picture; the pictures may be missing.
 constexpr int RunningRole = Qt::UserRole + 1;
+
+// Temporary copies of writes killed midway: the settings and run-time files live in the program
+// folder, the VM definition files in the store folders. The tables are written in place.
+void removeWriteLeftovers(const StoreLists& stores)
+{
+    FileSystem::removeStaleTemporaries(
+        ProgramFolder::path(),
+        {QStringLiteral("vimor.ini"), QStringLiteral("panels.dat"), QStringLiteral("VRPorts.dat")});
+    for (const QString& folder : stores.folders)
+        FileSystem::removeStaleTemporaries(ExpandedStoreFolder(folder), {QStringLiteral("*.vm2")});
+}
 
 QTreeWidget* newSettingsList(const QString& first, QWidget* parent)
 {
@@ -318,6 +330,8 @@ void TMain::ReadSettings(bool afterWizard)
             StartUpdateCheck(m_settings.updateUrl);
     }
     LoadStoreLists(!afterWizard);
+    if (!afterWizard)
+        removeWriteLeftovers(m_storeLists);
     BuildVMTree();
     SelectFirstVM();
     if (m_settings.wizardComplete > 0) {

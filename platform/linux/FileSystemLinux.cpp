@@ -1,13 +1,19 @@
 #include "platform/FileSystem.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileDevice>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace FileSystem {
 
@@ -21,17 +27,12 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
             *error = file.errorString();
         return false;
     }
-    if (file.write(data) != data.size()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
     // A small file may still sit in the write buffer, and commit() does not notice when writing
     // it out fails (a full disk): flush first and check.
-    if (!file.flush()) {
+    if (file.write(data) != data.size() || !file.flush()) {
+        const int cause = errno;
         if (error)
-            *error = file.errorString();
+            *error = writeErrorText(file, cause);
         file.cancelWriting();
         return false;
     }
@@ -43,6 +44,15 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
     }
     syncFolder(QFileInfo(path).absolutePath());
     return true;
+}
+
+QString writeErrorText(const QFileDevice& file, int cause)
+{
+    // "Unknown error" is what Qt says when it recorded no reason of its own.
+    if (file.error() != QFileDevice::NoError &&
+        file.errorString() != QLatin1String("Unknown error"))
+        return file.errorString();
+    return cause != 0 ? qt_error_string(cause) : file.errorString();
 }
 
 bool syncFolder(const QString& folder)
@@ -86,7 +96,80 @@ QString entryMatching(const QString& folder, const QString& name)
     return {};
 }
 
+// Device and inode of every file some process we can see holds open.
+QSet<std::pair<quint64, quint64>> openFiles()
+{
+    QSet<std::pair<quint64, quint64>> files;
+    const QStringList processes = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& pid : processes) {
+        if (pid.isEmpty() || !pid.front().isDigit())
+            continue;
+        const QString fdFolder = QStringLiteral("/proc/") + pid + QStringLiteral("/fd");
+        const QStringList fds = QDir(fdFolder).entryList(QDir::Files | QDir::System);
+        for (const QString& fd : fds) {
+            struct stat status
+            {};
+            // stat() follows the descriptor's link to the open file itself, even a deleted one.
+            const QByteArray link = QFile::encodeName(fdFolder + QLatin1Char('/') + fd);
+            if (::stat(link.constData(), &status) == 0 && S_ISREG(status.st_mode))
+                files.insert({quint64(status.st_dev), quint64(status.st_ino)});
+        }
+    }
+    return files;
+}
+
+// QSaveFile names its temporary copy after the file, a dot and six random letters. A suffix that
+// reads like a word ("backup", "BACKUP", "Backup") is taken for the user's own file: such a
+// leftover stays, which costs nothing but room.
+bool isTemporaryCopy(const QString& name, const QStringList& files)
+{
+    static const QRegularExpression copy(QStringLiteral("^(.+)\\.([A-Za-z]{6})$"));
+    const QRegularExpressionMatch match = copy.match(name);
+    if (!match.hasMatch())
+        return false;
+    const QString suffix = match.captured(2);
+    const QString tail = suffix.mid(1);
+    if (suffix == suffix.toLower() || suffix == suffix.toUpper() ||
+        (suffix.front().isUpper() && tail == tail.toLower()))
+        return false;
+    for (const QString& file : files) {
+        if (QDir::match(file, match.captured(1)))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+int removeStaleTemporaries(const QString& folder, const QStringList& files, int minAgeSecs)
+{
+    if (folder.isEmpty())
+        return 0;
+    const QDateTime oldest = QDateTime::currentDateTimeUtc().addSecs(-minAgeSecs);
+    QStringList stale;
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QFileInfo& entry : entries) {
+        const QString name = entry.fileName();
+        if (isTemporaryCopy(name, files) && entry.lastModified().toUTC() < oldest)
+            stale.append(entry.filePath());
+    }
+    if (stale.isEmpty())
+        return 0;
+    // A copy still being written belongs to a live writer, however old it looks.
+    const QSet<std::pair<quint64, quint64>> held = openFiles();
+    int removed = 0;
+    for (const QString& path : std::as_const(stale)) {
+        struct stat status
+        {};
+        if (::lstat(QFile::encodeName(path).constData(), &status) != 0 ||
+            held.contains({quint64(status.st_dev), quint64(status.st_ino)}))
+            continue;
+        if (QFile::remove(path))
+            ++removed;
+    }
+    return removed;
+}
 
 QString matchCase(const QString& path)
 {

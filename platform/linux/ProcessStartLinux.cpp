@@ -99,9 +99,13 @@ bool hasArgument(qint64 pid, const QString& argument)
     QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QList<QByteArray> arguments = file.readAll().split('\0');
-    const QByteArray wanted = argument.toLocal8Bit();
-    return arguments.contains(wanted);
+    return cmdlineHasArgument(file.readAll(), argument);
+}
+
+bool cmdlineHasArgument(const QByteArray& cmdline, const QString& argument)
+{
+    const QList<QByteArray> arguments = cmdline.split('\0');
+    return arguments.contains(argument.toLocal8Bit());
 }
 
 } // namespace ProcessStart

@@ -23,15 +23,19 @@ char processState(qint64 pid)
     QFile stat(procFile(pid, "stat"));
     if (!stat.open(QIODevice::ReadOnly))
         return 0;
-    const QByteArray text = stat.readAll();
-    // The command name may hold blanks and parentheses: the state follows the last ')'.
-    const qsizetype close = text.lastIndexOf(')');
-    if (close < 0 || close + 2 >= text.size())
-        return 0;
-    return text.at(close + 2);
+    return stateFromStat(stat.readAll());
 }
 
 } // namespace
+
+char stateFromStat(QByteArrayView statText)
+{
+    // The command name may hold blanks and parentheses: the state follows the last ')'.
+    const qsizetype close = statText.lastIndexOf(')');
+    if (close < 0 || close + 2 >= statText.size())
+        return 0;
+    return statText.at(close + 2);
+}
 
 bool IsProcessAlive(qint64 pid)
 {

@@ -8,6 +8,7 @@
 #include "platform/ui/Interaction.h"
 #include "support/TempProgramFolder.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QFile>
 #include <QFontInfo>
@@ -209,6 +210,23 @@ private slots:
         }
         QVERIFY(!QFile::exists(folder.file(QStringLiteral("panels.dat"))));
         QVERIFY(!QFile::exists(folder.file(QStringLiteral("VRPorts.dat"))));
+    }
+
+    // The removal's rules are tested with it; here only that start-up looks in both places.
+    void startUpRemovesWriteLeftovers()
+    {
+        TempProgramFolder folder;
+        const QStringList leftovers = {QStringLiteral("vimor.ini.AbCdEf"),
+                                       QStringLiteral("VMs/Web.vm2.GhIjKl")};
+        for (const QString& name : leftovers) {
+            QFile file(folder.file(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-120),
+                                     QFileDevice::FileModificationTime));
+        }
+        TMain window;
+        for (const QString& name : leftovers)
+            QVERIFY2(!QFile::exists(folder.file(name)), qPrintable(name));
     }
 
     void imageLibrary()

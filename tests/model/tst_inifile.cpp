@@ -256,6 +256,12 @@ void TestIniFile::write_data()
     QTest::newRow("append to the last section without line break")
         << QByteArray("[A]\r\nx=1") << u"A"_s << u"y"_s << u"2"_s
         << QByteArray("[A]\r\nx=1\r\ny=2\r\n");
+    QTest::newRow("append after a last line cut after CR completes its break")
+        << QByteArray("[A]\r\nx=1\r") << u"A"_s << u"y"_s << u"2"_s
+        << QByteArray("[A]\r\nx=1\r\ny=2\r\n");
+    QTest::newRow("new section after a last line cut after CR")
+        << QByteArray("[A]\r\nx=1\r") << u"B"_s << u"y"_s << u"2"_s
+        << QByteArray("[A]\r\nx=1\r\n[B]\r\ny=2\r\n");
     QTest::newRow("append to a header without line break")
         << QByteArray("[A]") << u"A"_s << u"y"_s << u"2"_s << QByteArray("[A]\r\ny=2\r\n");
     QTest::newRow("append writes the key in the asked spelling without blanks")

@@ -7,7 +7,9 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 #include <utility>
 
 using namespace Qt::StringLiterals;
@@ -123,6 +125,7 @@ private slots:
 
     void appendWritesExactBytes();
     void appendBecomesCurrentRow();
+    void appendCutShortLeavesTableAsItWas();
     void crashBetweenRecordAndHeader_data();
     void crashBetweenRecordAndHeader();
     void editRewritesOnlyItsRow();
@@ -750,6 +753,32 @@ void TestTableHandle::appendWritesExactBytes()
     QCOMPARE(after.mid(8, ProcessHeaderLength - 8), before.mid(8, ProcessHeaderLength - 8));
     QCOMPARE(after.mid(ProcessHeaderLength, ProcessRecordLength),
              before.mid(ProcessHeaderLength, ProcessRecordLength));
+}
+
+// The file size limit stops the record part way, as a full disk would: the bytes that reached
+// the file are taken back and the reason is named.
+void TestTableHandle::appendCutShortLeavesTableAsItWas()
+{
+    QVERIFY(createProcessTable({QStringLiteral("1")}));
+    const QString file = path(TableSchemas::ProcessTable);
+    const QByteArray before = readBytes(file);
+    TableHandle handle;
+    QVERIFY(openOn(handle, TableSchemas::ProcessTable));
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = rlim_t(before.size() + ProcessRecordLength / 2);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    handle.insert();
+    handle.setFieldValue(QStringLiteral("PROCESSID"), QStringLiteral("2"));
+    QString error;
+    const bool posted = handle.post(&error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    QVERIFY(!posted);
+    QVERIFY2(error.endsWith(QStringLiteral(": File too large.")), qPrintable(error));
+    QCOMPARE(readBytes(file), before);
 }
 
 void TestTableHandle::appendBecomesCurrentRow()

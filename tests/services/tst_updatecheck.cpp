@@ -195,6 +195,9 @@ private slots:
             << QString() << false;
         QTest::newRow("not a number") << QByteArray("Version=seven") << false << V()
                                       << QStringLiteral("Version 0") << QString() << false;
+        QTest::newRow("infinity is not a number")
+            << QByteArray("Version=inf") << false << V() << QStringLiteral("Version 0") << QString()
+            << false;
         QTest::newRow("no version line reads 0")
             << QByteArray("hello\nworld") << false << V(0.0) << QStringLiteral("Version 0")
             << QString() << false;
