@@ -32,10 +32,15 @@ bool layOut(const QString& folder, const QString& vm)
     if (!createProgramTables(folder) || !QDir(folder).mkpath(s("VMs")) ||
         !QDir(folder).mkpath(s("qemu/pc-bios")))
         return false;
-    QFile bios(folder + s("/qemu/pc-bios/bios.bin"));
-    if (!bios.open(QIODevice::WriteOnly))
-        return false;
-    bios.close();
+    // The firmware and the VM's drives are there, as they are for a VM that starts.
+    QDir(folder).mkpath(s("disks"));
+    QDir(folder).mkpath(s("media"));
+    for (const char* file : {"qemu/pc-bios/bios.bin", "VMs/a.qcow2", "VMs/c.qcow2", "VMs/stick.img",
+                             "disks/b.img", "media/f.img"}) {
+        QFile made(folder + QLatin1Char('/') + s(file));
+        if (!made.open(QIODevice::WriteOnly))
+            return false;
+    }
 
     TableHandle stores;
     stores.setFolder(folder);
@@ -81,7 +86,7 @@ bool layOut(const QString& folder, const QString& vm)
         {"Hardware", "OutputID", "1"},
         {"Hardware", "Enable USB", "Yes"},
         {"Drives", "HDA", "a.qcow2"},
-        {"Drives", "HDB", "/vm/b.img"},
+        {"Drives", "HDB", "{VR}\\disks\\b.img"},
         {"Drives", "HDC", "c.qcow2"},
         {"Drives", "HDD", "fat:/srv/share"},
         {"Drives", "FloppyA", "{VR}\\media\\f.img"},

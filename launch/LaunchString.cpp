@@ -2,7 +2,9 @@
 
 #include "launch/ModernOptions.h"
 #include "launch/Panels.h"
+#include "library/VMStores.h"
 #include "media/DriveValues.h"
+#include "model/IniFile.h"
 #include "model/ProgramFolder.h"
 #include "model/QemuGeneration.h"
 #include "model/Settings.h"
@@ -13,6 +15,7 @@
 #include "versions/VersionRegistry.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QStringList>
 
 #include <algorithm>
@@ -74,27 +77,68 @@ QString formatOption(const QString& path)
 
 // Turns one VM definition file into QEMU's arguments, keeping note of the first value that would
 // break the string's grouping.
+// Whether the folder holds a file named "*.bin" in any case, hidden ones aside: the first one
+// found answers, where a listing would read, sort and pattern-match the whole folder.
+bool holdsBios(const QString& folder)
+{
+    QDirIterator entries(folder, QDir::Files);
+    while (entries.hasNext()) {
+        entries.next();
+        if (entries.fileName().endsWith(QLatin1String(".bin"), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+// The version folder, or the first of its subfolders in name order, that holds a "*.bin" file.
+QString biosFolder(const QString& stored)
+{
+    // An unknown version has no folder; its stand-in "\\" would search the whole disk.
+    if (stored.isEmpty())
+        return {};
+    QString folder = ProgramFolder::nativeExpanded(stored);
+    while (folder.size() > 1 &&
+           (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))))
+        folder.chop(1);
+
+    const QDir top(folder);
+    if (holdsBios(folder))
+        return folder;
+    // Subfolders in name order without regard to case, as the desktop this ran on lists them;
+    // names starting with "." are hidden and left out.
+    QString found;
+    const QStringList subfolders =
+        top.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QString& name : subfolders) {
+        if (name.startsWith(QLatin1Char('.')))
+            continue;
+        if (holdsBios(top.filePath(name)))
+            found = QDir::toNativeSeparators(top.filePath(name));
+    }
+    return found;
+}
+
 class Builder final
 {
 public:
-    Builder(VMContext& vm, const LaunchEnvironment& env) : m_vm(vm), m_env(env) {}
+    // The build reads the selected VM's file once: it asks for some hundred keys of it.
+    Builder(VMContext& vm, const LaunchEnvironment& env)
+        : m_vm(vm), m_env(env), m_file(vm.selectedVM())
+    {}
 
     LaunchString build();
 
 private:
     QString read(const char* section, const char* key) const
     {
-        return m_vm.ReadVMValue(s(section), s(key));
+        return m_file.read(QUtf8StringView(section), QUtf8StringView(key));
     }
     QString read(const QString& section, const char* key) const
     {
-        return m_vm.ReadVMValue(section, s(key));
+        return m_file.read(section, QUtf8StringView(key));
     }
     bool isYes(const char* section, const char* key) const { return read(section, key) == Yes; }
-    bool flag(const char* field) const
-    {
-        return m_vm.versions().VersionFlag(m_versionId, s(field));
-    }
+    bool flag(const char* field) const { return m_version.flag(s(field)); }
 
     // A value inserted as it stands: a double quote in it would regroup everything after it.
     QString plain(const QString& value)
@@ -138,8 +182,12 @@ private:
     // A hard-disk value as the path QEMU opens on this host.
     QString diskPath(const QString& value)
     {
-        const QString path = ResolveDrivePath(value, m_vm.table(VMContext::Table::VLookup),
-                                              read("General", "VM Store ID"));
+        const QString path = ResolveDrivePath(value, [this] {
+            if (!m_storeFolder)
+                m_storeFolder = FindVMStore(m_vm.table(VMContext::Table::VLookup),
+                                            read("General", "VM Store ID"));
+            return *m_storeFolder;
+        });
         if (path.startsWith(FatPrefix))
             return path;
         return HostDrives::devicePathOf(path);
@@ -175,7 +223,10 @@ private:
 
     VMContext& m_vm;
     const LaunchEnvironment& m_env;
+    const IniSnapshot m_file;
     QString m_versionId;
+    VersionRegistry::Row m_version;
+    std::optional<std::optional<QString>> m_storeFolder; // the VM's store, once looked up
     QString m_arc;
     QString m_generation;
     bool m_compatDrive = false;
@@ -200,7 +251,8 @@ LaunchString Builder::build()
 
     m_versionId = read("General", "Qemu Version ID");
     m_arc = read("General", "Arc");
-    m_generation = m_vm.versions().VersionCode(m_versionId);
+    m_version = m_vm.versions().VersionRow(m_versionId);
+    m_generation = m_version.code;
     m_modern = QemuGeneration::isModern(m_generation);
     // Today's QEMU takes only the -drive form, which names the format.
     m_compatDrive = m_vm.startSettings().compatDrive && !m_modern;
@@ -377,7 +429,7 @@ void Builder::appendBios()
 {
     const QString bios = read("Advanced", "Bios");
     if (bios == QLatin1String("Default")) {
-        m_r = QStringLiteral("-L ") + quoted(FindBiosFolder(m_vm));
+        m_r = QStringLiteral("-L ") + quoted(biosFolder(m_version.path));
         return;
     }
     const QString path = ProgramFolder::nativeExpanded(bios);
@@ -911,29 +963,5 @@ bool UsesMonitor(VMContext& vm, const QString& vmFile)
 QString FindBiosFolder(VMContext& vm)
 {
     const QString id = vm.ReadVMValue(s("General"), s("Qemu Version ID"));
-    const QString stored = vm.versions().VersionPath(id);
-    // An unknown version has no folder; its stand-in "\" would search the whole disk.
-    if (stored.isEmpty())
-        return {};
-    QString folder = ProgramFolder::nativeExpanded(stored);
-    while (folder.size() > 1 &&
-           (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))))
-        folder.chop(1);
-
-    const QStringList bin{QStringLiteral("*.bin")};
-    const QDir top(folder);
-    if (!top.entryList(bin, QDir::Files).isEmpty())
-        return folder;
-    // Subfolders in name order without regard to case, as the desktop this ran on lists them;
-    // names starting with "." are hidden and left out.
-    QString found;
-    const QStringList subfolders =
-        top.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QString& name : subfolders) {
-        if (name.startsWith(QLatin1Char('.')))
-            continue;
-        if (!QDir(top.filePath(name)).entryList(bin, QDir::Files).isEmpty())
-            found = QDir::toNativeSeparators(top.filePath(name));
-    }
-    return found;
+    return biosFolder(vm.versions().VersionPath(id));
 }

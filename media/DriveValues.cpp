@@ -41,13 +41,19 @@ bool HasFolderPart(const QString& value)
 
 QString ResolveDrivePath(const QString& value, TableHandle& storeLookup, const QString& storeId)
 {
+    return ResolveDrivePath(value, [&] { return FindVMStore(storeLookup, storeId); });
+}
+
+QString ResolveDrivePath(const QString& value,
+                         const std::function<std::optional<QString>()>& storeFolder)
+{
     if (HasFolderPart(value))
         return value;
     // An empty value (or one naming a folder, not a file) would otherwise resolve to the store
     // folder itself, which callers hand to QEMU or delete.
     if (value.isEmpty() || value == QLatin1String(".") || value == QLatin1String(".."))
         return {};
-    const std::optional<QString> folder = FindVMStore(storeLookup, storeId);
+    const std::optional<QString> folder = storeFolder();
     if (!folder)
         return {};
     QString joined = *folder;

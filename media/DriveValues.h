@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 class TableHandle;
 
 // The forms of the stored drive values: a bare file name (an image in the VM's store folder), a
@@ -13,6 +16,10 @@ class TableHandle;
 // the folder of the store whose DSID is storeId, with "{VR}" expanded; empty when that store is not
 // found. The lookup handle is left unfiltered.
 QString ResolveDrivePath(const QString& value, TableHandle& storeLookup, const QString& storeId);
+// The same with the store's folder from storeFolder, asked only for a bare name: a caller resolving
+// several drives of one VM looks the store up once.
+QString ResolveDrivePath(const QString& value,
+                         const std::function<std::optional<QString>()>& storeFolder);
 
 // True when the value has a folder part in the sense above.
 bool HasFolderPart(const QString& value);

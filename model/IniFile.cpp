@@ -5,8 +5,11 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFile>
+#include <QSet>
+#include <QVarLengthArray>
 
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 // The file is handled as bytes: only the line being changed is ever re-encoded, so lines in other
@@ -284,36 +287,20 @@ enum class LoadResult
 
 LoadResult load(const QString& path, QByteArray* text, QString* error)
 {
-    QFile file(path);
-    // Unbuffered: the whole file is read in one go, a buffer would only add a copy.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        if (!QFile::exists(path))
-            return LoadResult::Missing;
-        if (error)
-            *error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
-        return LoadResult::Failed;
-    }
-    // One read call of the known size: readAll() would read again to find the end. Files are
-    // replaced by rename, never rewritten in place, so the open file does not change size.
-    const qint64 size = file.size();
-    if (size > 0 && !file.isSequential()) {
-        text->resize(size);
-        const qint64 got = file.read(text->data(), size);
-        text->resize(qMax<qint64>(got, 0));
-        if (got < 0) {
-            if (error)
-                *error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
-            return LoadResult::Failed;
-        }
+    switch (FileSystem::readWholeFile(path, text)) {
+    case FileSystem::ReadResult::Read:
         return LoadResult::Loaded;
+    case FileSystem::ReadResult::Missing:
+        return LoadResult::Missing;
+    case FileSystem::ReadResult::Failed:
+        break;
     }
-    *text = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
-        return LoadResult::Failed;
+    if (error) {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        *error = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
     }
-    return LoadResult::Loaded;
+    return LoadResult::Failed;
 }
 
 bool store(const QString& path, const QByteArray& text, QString* error)
@@ -492,14 +479,145 @@ bool IniFile::eraseSection(const QString& section, QString* error) const
 
 QStringList IniFile::readSectionValues(const QString& section) const
 {
+    return IniSnapshot(m_path).readSectionValues(section);
+}
+
+bool IniFile::sectionExists(const QString& section) const
+{
+    return IniSnapshot(m_path).sectionExists(section);
+}
+
+namespace {
+
+// A name as the index holds it: compared without case exactly as nameMatches compares, so an ASCII
+// name folds byte by byte and any other through Unicode case folding, one code unit for one.
+void appendFolded(QByteArray& out, QByteArrayView stored, QByteArrayView line)
+{
+    if (!isAscii(stored)) {
+        out.append(decode(stored, line).toCaseFolded().toUtf8());
+        return;
+    }
+    const qsizetype at = out.size();
+    out.resize(at + stored.size());
+    char* to = out.data() + at;
+    for (const char c : stored)
+        *to++ = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+// The wanted name the way makeName trims it, folded; false when it is empty. Names asked for are
+// nearly always plain ASCII, which folds here without a conversion or an allocation.
+bool appendFolded(QVarLengthArray<char, 128>& out, QAnyStringView name)
+{
+    const qsizetype at = out.size();
+    const bool ascii = name.visit([&out](auto view) {
+        qsizetype begin = 0;
+        qsizetype end = view.size();
+        const auto unit = [&view](qsizetype i) -> char32_t {
+            if constexpr (std::is_same_v<decltype(view), QStringView>)
+                return view[i].unicode();
+            else
+                return static_cast<unsigned char>(view.data()[i]);
+        };
+        while (begin < end && (unit(begin) == ' ' || unit(begin) == '\t'))
+            ++begin;
+        while (end > begin && (unit(end - 1) == ' ' || unit(end - 1) == '\t'))
+            --end;
+        for (qsizetype i = begin; i < end; ++i) {
+            const char32_t u = unit(i);
+            if (u >= 0x80)
+                return false;
+            out.append(u >= 'A' && u <= 'Z' ? char(u - 'A' + 'a') : char(u));
+        }
+        return true;
+    });
+    if (!ascii) {
+        out.resize(at);
+        const QByteArray folded = makeName(name.toString()).text.toCaseFolded().toUtf8();
+        out.append(folded.constData(), folded.size());
+    }
+    return out.size() > at;
+}
+
+} // namespace
+
+IniSnapshot::IniSnapshot(const QString& path)
+{
+    m_loaded = load(path, &m_text, nullptr) == LoadResult::Loaded;
+}
+
+// One pass records where each key's value lies, applying the lookup's rules: only the first section
+// of a name counts, and in it the first of two equal keys.
+void IniSnapshot::index() const
+{
+    m_indexed = true;
+    struct Entry
+    {
+        qsizetype at;
+        qsizetype size;
+        Value value;
+    };
+    QList<Entry> entries;
+    const QByteArrayView view(m_text);
+    QSet<QByteArray> sections;
+    QByteArray section; // the current section's name and an LF, which no name in a file holds
+    bool counting = false;
+    LineReader reader(view);
+    Line line;
+    while (reader.next(&line)) {
+        const QByteArrayView content = view.sliced(line.begin, line.contentEnd - line.begin);
+        const ParsedLine parsed = parseLine(content);
+        if (parsed.kind == LineKind::Header) {
+            section.clear();
+            appendFolded(section, parsed.name, content);
+            section.append('\n');
+            counting = !sections.contains(section);
+            sections.insert(section);
+        } else if (counting && parsed.kind == LineKind::KeyValue) {
+            const qsizetype at = m_names.size();
+            m_names.append(section);
+            appendFolded(m_names, parsed.name, content);
+            entries.append({at, m_names.size() - at,
+                            Value{line.begin, line.begin + parsed.valueBegin, line.contentEnd}});
+        }
+    }
+    // The names are complete, so views of them stay valid from here on.
+    const QByteArrayView names(m_names);
+    m_values.reserve(entries.size());
+    for (const Entry& entry : entries) {
+        const QByteArrayView name = names.sliced(entry.at, entry.size);
+        if (!m_values.contains(name))
+            m_values.insert(name, entry.value);
+    }
+}
+
+QString IniSnapshot::read(QAnyStringView section, QAnyStringView key,
+                          const QString& defaultValue) const
+{
+    if (!m_loaded)
+        return defaultValue;
+    QVarLengthArray<char, 128> wanted;
+    if (!appendFolded(wanted, section))
+        return defaultValue;
+    wanted.append('\n');
+    if (!appendFolded(wanted, key))
+        return defaultValue;
+    if (!m_indexed)
+        index();
+    const auto found = m_values.constFind(QByteArrayView(wanted.constData(), wanted.size()));
+    if (found == m_values.cend())
+        return defaultValue;
+    const QByteArrayView view(m_text);
+    return decode(view.sliced(found->value, found->end - found->value),
+                  view.sliced(found->line, found->end - found->line));
+}
+
+QStringList IniSnapshot::readSectionValues(const QString& section) const
+{
     QStringList values;
     const Name sectionName = makeName(section);
-    if (sectionName.utf8.isEmpty())
+    if (!m_loaded || sectionName.utf8.isEmpty())
         return values;
-    QByteArray text;
-    if (load(m_path, &text, nullptr) != LoadResult::Loaded)
-        return values;
-    const QByteArrayView view(text);
+    const QByteArrayView view(m_text);
     const Lookup found = find(view, sectionName, nullptr);
     if (!found.sectionFound)
         return values;
@@ -516,13 +634,10 @@ QStringList IniFile::readSectionValues(const QString& section) const
     return values;
 }
 
-bool IniFile::sectionExists(const QString& section) const
+bool IniSnapshot::sectionExists(const QString& section) const
 {
     const Name sectionName = makeName(section);
-    if (sectionName.utf8.isEmpty())
+    if (!m_loaded || sectionName.utf8.isEmpty())
         return false;
-    QByteArray text;
-    if (load(m_path, &text, nullptr) != LoadResult::Loaded)
-        return false;
-    return find(text, sectionName, nullptr).sectionFound;
+    return find(m_text, sectionName, nullptr).sectionFound;
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QAnyStringView>
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -47,4 +51,35 @@ public:
 private:
     QString m_path;
     MissingFile m_missing;
+};
+
+// The file as it was at one moment, read once, for a burst of reads (a command line, the settings
+// view) that would otherwise open it once per key. It reads exactly as IniFile does. It is made for
+// one such burst and dropped: it does not see later writes and is never kept between operations.
+class IniSnapshot final
+{
+public:
+    explicit IniSnapshot(const QString& path);
+    Q_DISABLE_COPY_MOVE(IniSnapshot)
+
+    QString read(QAnyStringView section, QAnyStringView key,
+                 const QString& defaultValue = {}) const;
+    QStringList readSectionValues(const QString& section) const;
+    bool sectionExists(const QString& section) const;
+
+private:
+    struct Value
+    {
+        qsizetype line = 0;  // where its line begins
+        qsizetype value = 0; // after the "="
+        qsizetype end = 0;   // before the line break
+    };
+    // Made by the first read: a snapshot read for its sections only does not need it.
+    void index() const;
+
+    QByteArray m_text;
+    bool m_loaded = false;
+    mutable bool m_indexed = false;
+    mutable QByteArray m_names; // each key's section and name, folded, joined by an LF
+    mutable QHash<QByteArrayView, Value> m_values; // views of m_names
 };

@@ -17,6 +17,16 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
 // size limit); cause, the errno saved right after the failing call, names it then.
 QString writeErrorText(const QFileDevice& file, int cause);
 
+enum class ReadResult
+{
+    Read,
+    Missing, // nothing at the path (or a folder on it is missing)
+    Failed   // there, but not a readable file (a folder, no permission, an I/O error)
+};
+// The whole file at path in data. Small files are read often (each VM's definition file at every
+// start), so this goes straight to the system: one open, one size query, one read.
+ReadResult readWholeFile(const QString& path, QByteArray* data);
+
 // Flushes the folder's entries (a rename into it) to disk.
 bool syncFolder(const QString& folder);
 

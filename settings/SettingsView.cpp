@@ -208,20 +208,21 @@ bool upgradeKeys(VMContext& vm, const QString& file)
 class Reader final
 {
 public:
-    explicit Reader(QString file) : m_file(std::move(file)) {}
+    // One reading serves the whole view: a VM shows some hundred values.
+    explicit Reader(const QString& file) : m_file(file) {}
 
     QString operator()(const QString& section, const QString& key) const
     {
-        return IniFile(m_file).read(section, key);
+        return m_file.read(section, key);
     }
     // The value, or fallback when the key is absent (a key present but empty stays empty).
     QString orAbsent(const QString& section, const QString& key, const QString& fallback) const
     {
-        return IniFile(m_file).read(section, key, fallback);
+        return m_file.read(section, key, fallback);
     }
 
 private:
-    QString m_file;
+    IniSnapshot m_file;
 };
 
 void add(QList<SettingsRow>& rows, const QString& caption, const QString& value, int icon,

@@ -60,6 +60,22 @@ bool VersionRegistry::VersionFlag(const QString& id, const QString& field)
     return on;
 }
 
+VersionRegistry::Row VersionRegistry::VersionRow(const QString& id)
+{
+    Row result;
+    lookup(id, [&](TableHandle& row) {
+        result.path = row.fieldValue(QStringLiteral("PATH"));
+        if (!id.isEmpty())
+            result.code = row.fieldValue(QStringLiteral("VERID"));
+        for (const char* field : {"INT", "USB", "KQEMU", "FMOD", "BT", "CONSOLE"}) {
+            const QString name = QString::fromLatin1(field);
+            if (row.fieldValue(name) == Yes)
+                result.yes.append(name);
+        }
+    });
+    return result;
+}
+
 QString VersionRegistry::VersionCode(const QString& id)
 {
     if (id.isEmpty())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class TableHandle;
 
@@ -25,6 +26,16 @@ public:
     bool VersionFlag(const QString& id, const QString& field);
     // VERID as text; empty for an empty identifier (no lookup) or an unknown one.
     QString VersionCode(const QString& id);
+    // A version's path, VERID and flags read in one look-up, for a burst of questions about it
+    // (a command line). Answers as VersionPath, VersionCode and VersionFlag would at that moment.
+    struct Row
+    {
+        QString path;
+        QString code;
+        QStringList yes; // the flag fields that are exactly "Yes"
+        bool flag(const QString& field) const { return yes.contains(field); }
+    };
+    Row VersionRow(const QString& id);
     // 0 for an unknown identifier, -1 for an empty VERID, else VERID as a number.
     int VersionCodeNumber(const QString& id);
     // True when some VM of some store names the identifier (exact case).

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -53,6 +54,47 @@ QString writeErrorText(const QFileDevice& file, int cause)
         file.errorString() != QLatin1String("Unknown error"))
         return file.errorString();
     return cause != 0 ? qt_error_string(cause) : file.errorString();
+}
+
+ReadResult readWholeFile(const QString& path, QByteArray* data)
+{
+    data->clear();
+    if (path.isEmpty())
+        return ReadResult::Missing;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+    struct stat info = {};
+    ReadResult result = ReadResult::Read;
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        result = ReadResult::Failed;
+    } else {
+        // A file of a known size is read up to that size: the files read this way are replaced
+        // by renaming, never grown in place. One that reports no size (/proc) is read to its end.
+        const qsizetype known = info.st_size > 0 ? qsizetype(info.st_size) : 0;
+        qsizetype capacity = known > 0 ? known : 4096;
+        qsizetype got = 0;
+        data->resize(capacity);
+        while (known == 0 || got < known) {
+            const ssize_t n = ::read(fd, data->data() + got, size_t(capacity - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                result = ReadResult::Failed;
+                break;
+            }
+            if (n == 0)
+                break;
+            got += n;
+            if (known == 0 && got == capacity) {
+                capacity *= 2;
+                data->resize(capacity);
+            }
+        }
+        data->resize(result == ReadResult::Read ? got : 0);
+    }
+    ::close(fd);
+    return result;
 }
 
 bool syncFolder(const QString& folder)

@@ -185,6 +185,14 @@ void TestIniFile::read_data()
         << QByteArray("[General]\r\n=x\r\n") << u"General"_s << QString() << kDefault;
     QTest::newRow("empty section asked")
         << QByteArray("[]\r\nA=x\r\n") << QString() << u"A"_s << kDefault;
+    QTest::newRow("stored non-ASCII name folding to the ASCII one asked")
+        << QByteArray("[General]\r\n\xE2\x84\xAA"
+                      "ey=1\r\n")
+        << u"General"_s << u"key"_s << u"1"_s;
+    QTest::newRow("Latin-1 section name")
+        << QByteArray("[G\xE9n\xE9ral]\r\nA=1\r\n") << u"g\u00E9n\u00E9ral"_s << u"A"_s << u"1"_s;
+    QTest::newRow("names asked holding a line break")
+        << QByteArray("[General]\r\nA=1\r\n") << u"General\nA"_s << u"A"_s << kDefault;
 }
 
 void TestIniFile::read()
@@ -196,6 +204,7 @@ void TestIniFile::read()
 
     const QString path = fileWith(file);
     QCOMPARE(IniFile(path).read(section, key, kDefault), expected);
+    QCOMPARE(IniSnapshot(path).read(section, key, kDefault), expected);
     QCOMPARE(contents(path), file);
 }
 
