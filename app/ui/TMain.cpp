@@ -24,6 +24,7 @@
 #include "media/ui/DriveEditors.h"
 #include "media/ui/MediaWizard.h"
 #include "media/ui/PhysicalDriveDialog.h"
+#include "model/IniFile.h"
 #include "model/ProgramFolder.h"
 #include "model/QemuGeneration.h"
 #include "model/TableSchemas.h"
@@ -119,31 +120,7 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent), m_versions(VRVersDB, VerLoo
     m_sysTimer = new QTimer(this);
     m_sysTimer->setInterval(1000);
     connect(m_sysTimer, &QTimer::timeout, this, &TMain::SysTimerTimer);
-    m_about = new AboutDialog(this);
-    m_storesWindow = new VMStoresWindow(VMStoreDB, m_storeLists, this);
-    m_operatingSystems = new OperatingSystemsWindow(OpSysDB, this);
-    m_hardwareEditors = new HardwareEditors(*this, this);
-    m_hardwareEditors->configureVersions = [this] { QemuVersionManagementClick(); };
-    m_advancedEditors = new AdvancedEditors(*this, this);
-    m_diskCreation = new DiskCreation(*this, this);
-    m_mediaWizard = new MediaWizard(this);
-    m_snapshots = new SnapshotChooser(*this, this);
-    m_driveEditors = new DriveEditors(*this, *m_diskCreation, *m_mediaWizard, *m_snapshots, this);
     m_launcher = new Launcher(*this, *this, this);
-    m_options = new OptionsDialog(this);
-    m_updates = new UpdateChecker(this, m_settings);
-    m_versionControl = new VersionControlWindow(VRVersDB, m_versions, this);
-    m_usbDevices = new UsbDevicesWindow(*this, *m_diskCreation, this);
-    m_newVMWizard = new NewVMWizard(*this, m_storeLists, this);
-    m_versionControl->downloadPackage = [this] {
-        DownloadPackage(m_versionControl, VRVersDB, [this](const QString& description) {
-            m_versionControl->ShowVersion(description);
-        });
-    };
-    m_advancedEditors->setLastLaunchSource([this] {
-        return AdvancedEditing::LastLaunch{m_launcher->lastExecutable(),
-                                           m_launcher->lastLaunchString()};
-    });
     createMonitor();
     createTray();
     setMonitorConnected(false);
@@ -163,6 +140,116 @@ TMain::~TMain()
     FormDestroy();
 }
 
+// The dialogs and editors are made when first asked for and kept from then on, so the main window
+// shows without waiting for windows the user may never open.
+AboutDialog& TMain::aboutDialog()
+{
+    if (!m_about)
+        m_about = new AboutDialog(this);
+    return *m_about;
+}
+
+VMStoresWindow& TMain::storesWindow()
+{
+    if (!m_storesWindow) {
+        m_storesWindow = new VMStoresWindow(VMStoreDB, m_storeLists, this);
+        m_storesWindow->setStoreIcon(QIcon(m_images.mi.image(5)));
+    }
+    return *m_storesWindow;
+}
+
+OperatingSystemsWindow& TMain::operatingSystemsWindow()
+{
+    if (!m_operatingSystems)
+        m_operatingSystems = new OperatingSystemsWindow(OpSysDB, this);
+    return *m_operatingSystems;
+}
+
+HardwareEditors& TMain::hardwareEditors()
+{
+    if (!m_hardwareEditors) {
+        m_hardwareEditors = new HardwareEditors(*this, this);
+        m_hardwareEditors->configureVersions = [this] { QemuVersionManagementClick(); };
+    }
+    return *m_hardwareEditors;
+}
+
+AdvancedEditors& TMain::advancedEditors()
+{
+    if (!m_advancedEditors) {
+        m_advancedEditors = new AdvancedEditors(*this, this);
+        m_advancedEditors->setLastLaunchSource([this] {
+            return AdvancedEditing::LastLaunch{m_launcher->lastExecutable(),
+                                               m_launcher->lastLaunchString()};
+        });
+    }
+    return *m_advancedEditors;
+}
+
+DiskCreation& TMain::diskCreation()
+{
+    if (!m_diskCreation)
+        m_diskCreation = new DiskCreation(*this, this);
+    return *m_diskCreation;
+}
+
+MediaWizard& TMain::mediaWizard()
+{
+    if (!m_mediaWizard)
+        m_mediaWizard = new MediaWizard(this);
+    return *m_mediaWizard;
+}
+
+DriveEditors& TMain::driveEditors()
+{
+    if (!m_driveEditors) {
+        auto* snapshots = new SnapshotChooser(*this, this);
+        m_driveEditors = new DriveEditors(*this, diskCreation(), mediaWizard(), *snapshots, this);
+    }
+    return *m_driveEditors;
+}
+
+OptionsDialog& TMain::optionsDialog()
+{
+    if (!m_options)
+        m_options = new OptionsDialog(this);
+    return *m_options;
+}
+
+VersionControlWindow& TMain::versionControl()
+{
+    if (!m_versionControl) {
+        m_versionControl = new VersionControlWindow(VRVersDB, m_versions, this);
+        m_versionControl->downloadPackage = [this] {
+            DownloadPackage(m_versionControl, VRVersDB, [this](const QString& description) {
+                m_versionControl->ShowVersion(description);
+            });
+        };
+    }
+    return *m_versionControl;
+}
+
+UsbDevicesWindow& TMain::usbDevicesWindow()
+{
+    if (!m_usbDevices)
+        m_usbDevices = new UsbDevicesWindow(*this, diskCreation(), this);
+    return *m_usbDevices;
+}
+
+UpdateChecker& TMain::updateChecker()
+{
+    if (!m_updates)
+        m_updates = new UpdateChecker(this, m_settings);
+    return *m_updates;
+}
+
+NewVMWizard& TMain::newVMWizard()
+{
+    if (!m_newVMWizard)
+        m_newVMWizard = new NewVMWizard(*this, m_storeLists, this);
+    return *m_newVMWizard;
+}
+
 void TMain::createPages()
 {
     m_pages = new QTabWidget(this);
@@ -175,6 +262,9 @@ void TMain::createPages()
 
     TV = new QTreeWidget(m_splitter);
     TV->setHeaderHidden(true);
+    // Every row has one line and one picture; without this the view measures each of a large
+    // library's rows before it is first shown.
+    TV->setUniformRowHeights(true);
     TV->setColumnCount(1);
     TV->setSelectionBehavior(QAbstractItemView::SelectRows);
     TV->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -325,14 +415,19 @@ void TMain::ReadSettings(bool afterWizard)
         setWindowIcon(icon);
         applyPictures();
         openTables();
-        ResetEmbeddedSessions();
-        if (m_settings.enableUpdates && !m_settings.updateUrl.isEmpty())
-            StartUpdateCheck(m_settings.updateUrl);
     }
+    // The start's one pass over the library: its run states serve the tree as well.
+    const QList<LibraryEntry> library =
+        afterWizard ? QList<LibraryEntry>() : ResetEmbeddedSessions();
+    if (!afterWizard && m_settings.enableUpdates && !m_settings.updateUrl.isEmpty())
+        StartUpdateCheck(m_settings.updateUrl);
     LoadStoreLists(!afterWizard);
-    if (!afterWizard)
+    if (!afterWizard) {
         removeWriteLeftovers(m_storeLists);
-    BuildVMTree();
+        BuildVMTree(library);
+    } else {
+        BuildVMTree();
+    }
     SelectFirstVM();
     if (m_settings.wizardComplete > 0) {
         UpdateKqemuMenu();
@@ -516,6 +611,16 @@ void TMain::LoadStoreLists(bool create)
 
 void TMain::BuildVMTree()
 {
+    QList<LibraryEntry> library;
+    const QStringList files = LibraryScan(VMStoreDB);
+    library.reserve(files.size());
+    for (const QString& file : files)
+        library.append({file, ReadVMFileValue(file, General, QStringLiteral("Status")) == Running});
+    BuildVMTree(library);
+}
+
+void TMain::BuildVMTree(const QList<LibraryEntry>& library)
+{
     TV->clear();
     m_root = nullptr;
     if (TV->topLevelItemCount() > 0)
@@ -532,20 +637,21 @@ void TMain::BuildVMTree()
         bool running;
     };
     QList<Node> nodes;
-    const QStringList files = LibraryScan(VMStoreDB);
-    nodes.reserve(files.size());
-    for (const QString& file : files)
-        nodes.append({VMNameOf(file), file,
-                      ReadVMFileValue(file, General, QStringLiteral("Status")) == Running});
+    nodes.reserve(library.size());
+    for (const LibraryEntry& vm : library)
+        nodes.append({VMNameOf(vm.file), vm.file, vm.running});
     std::stable_sort(nodes.begin(), nodes.end(), [](const Node& a, const Node& b) {
         return CompareVMNames(a.name, b.name) < 0;
     });
     QList<QTreeWidgetItem*> items;
     items.reserve(nodes.size());
+    // Two pictures shared by every item, rather than a picture made for each.
+    const QIcon stopped = vmIcon(false);
+    const QIcon running = vmIcon(true);
     for (const Node& node : nodes) {
         auto* item = new QTreeWidgetItem({node.name});
         item->setData(0, DatumRole, node.file);
-        item->setIcon(0, vmIcon(node.running));
+        item->setIcon(0, node.running ? running : stopped);
         item->setData(0, RunningRole, node.running);
         items.append(item);
     }
@@ -594,18 +700,26 @@ void TMain::SetNodeStateStopped(const QString& vmFile)
     SetNodeState(VMNameOf(vmFile), false);
 }
 
-void TMain::ResetEmbeddedSessions()
+QList<TMain::LibraryEntry> TMain::ResetEmbeddedSessions()
 {
+    QList<LibraryEntry> library;
     const QStringList files = LibraryScan(VMStoreDB);
+    library.reserve(files.size());
     for (const QString& file : files) {
-        if (ReadVMFileValue(file, QStringLiteral("Hardware"), QStringLiteral("OutputID")) !=
-                QStringLiteral("0") ||
-            ReadVMFileValue(file, General, QStringLiteral("Status")) != Running)
+        // One reading of each file: this runs over the whole library at every start.
+        const IniSnapshot vm(file);
+        const bool running = vm.read(General, u"Status") == Running;
+        if (!running || vm.read(u"Hardware", u"OutputID") != QStringLiteral("0")) {
+            library.append({file, running});
             continue;
+        }
         WriteVMFileValue(file, General, QStringLiteral("PanelID"), QString());
-        WriteVMFileValue(file, General, QStringLiteral("Status"), QStringLiteral("Stopped"));
+        const bool stopped =
+            WriteVMFileValue(file, General, QStringLiteral("Status"), QStringLiteral("Stopped"));
         WriteVMFileValue(file, General, QStringLiteral("StatusID"), QString());
+        library.append({file, !stopped});
     }
+    return library;
 }
 
 bool TMain::TerminateEmbeddedSessions()
@@ -613,11 +727,11 @@ bool TMain::TerminateEmbeddedSessions()
     bool ended = false;
     const QStringList files = LibraryScan(VMStoreDB);
     for (const QString& file : files) {
-        if (ReadVMFileValue(file, General, QStringLiteral("PanelID")).isEmpty() ||
-            ReadVMFileValue(file, General, QStringLiteral("Status")) != Running)
+        const IniSnapshot vm(file);
+        if (vm.read(General, u"PanelID").isEmpty() || vm.read(General, u"Status") != Running)
             continue;
         bool ok = false;
-        QString recorded = ReadVMFileValue(file, General, QStringLiteral("StatusID"));
+        QString recorded = vm.read(General, u"StatusID");
         if (recorded.isEmpty())
             recorded = QStringLiteral("-1");
         const qint64 pid = recorded.trimmed().toLongLong(&ok);
@@ -640,8 +754,8 @@ bool TMain::VMNameExists(const QString& name)
 
 void TMain::ShowStoresWindow()
 {
-    m_storesWindow->refill();
-    Interaction::current().execDialog(*m_storesWindow);
+    storesWindow().refill();
+    Interaction::current().execDialog(storesWindow());
 }
 
 void TMain::TVChange(QTreeWidgetItem* current, QTreeWidgetItem* previous)
@@ -742,7 +856,7 @@ void TMain::HLVDblClick()
         ShowSettings();
         break;
     default:
-        m_hardwareEditors->edit(icon, number);
+        hardwareEditors().edit(icon, number);
         break;
     }
 }
@@ -751,14 +865,14 @@ void TMain::DLVDblClick()
 {
     const int icon = selectedRow(DLV).first;
     if (icon >= 0)
-        m_driveEditors->edit(icon);
+        driveEditors().edit(icon);
 }
 
 void TMain::ALVDblClick()
 {
     const int icon = selectedRow(ALV).first;
     if (icon >= 0)
-        m_advancedEditors->edit(icon);
+        advancedEditors().edit(icon);
 }
 
 void TMain::AddNewNetworkCard1Click()
@@ -796,13 +910,13 @@ void TMain::DeleteSelectedParallelPort1Click()
 
 void TMain::ShowLastLaunchCommand1Click()
 {
-    m_advancedEditors->ShowLastLaunchCommand1Click();
+    advancedEditors().ShowLastLaunchCommand1Click();
 }
 
 void TMain::ConfigureOperatingSystemsClick()
 {
-    m_operatingSystems->refill();
-    Interaction::current().execDialog(*m_operatingSystems);
+    operatingSystemsWindow().refill();
+    Interaction::current().execDialog(operatingSystemsWindow());
 }
 
 // Display panels and the monitor.
@@ -955,7 +1069,7 @@ void TMain::OpenUserManual()
 
 void TMain::ShowAbout()
 {
-    Interaction::current().execDialog(*m_about);
+    Interaction::current().execDialog(aboutDialog());
 }
 
 void TMain::BrowseMediaFolderClick()
@@ -967,7 +1081,7 @@ void TMain::BrowseMediaFolderClick()
 
 void TMain::ShowUsbDevices()
 {
-    m_usbDevices->ShowUsbDevices();
+    usbDevicesWindow().ShowUsbDevices();
 }
 
 void TMain::UpdateKqemuMenu()
@@ -979,7 +1093,7 @@ void TMain::UpdateKqemuMenu()
 
 void TMain::StartUpdateCheck(const QString& url)
 {
-    m_updates->StartUpdateCheck(url);
+    updateChecker().StartUpdateCheck(url);
 }
 
 bool TMain::ShowFirstRunWizard()
@@ -998,11 +1112,11 @@ bool TMain::ShowFirstRunWizard()
 
 void TMain::CreateNewVirtualDiskClick()
 {
-    m_diskCreation->CreateNewVirtualDiskClick();
+    diskCreation().CreateNewVirtualDiskClick();
 }
 void TMain::NewVMClick()
 {
-    const QString vm = m_newVMWizard->NewVMClick();
+    const QString vm = newVMWizard().NewVMClick();
     if (vm.isEmpty())
         return;
     BuildVMTree();
@@ -1024,7 +1138,6 @@ void TMain::VMControlClick(const QString& command)
 void TMain::createMonitor()
 {
     m_monitor = new MonitorClient(this);
-    m_physicalDriveDialog = new PhysicalDriveDialog(this);
     connect(m_monitor, &MonitorClient::dataReceived, m_monitorTerminal, &MonitorTerminal::feed);
     connect(m_monitorTerminal, &MonitorTerminal::dataToSend, this, [this](const QByteArray& bytes) {
         if (m_monitor->isConnected())
@@ -1055,6 +1168,8 @@ void TMain::createMonitor()
     host.showStatus = [this](const QString& text) { setStatusPanel(2, text); };
     host.selectHardwareTab = [this] { m_vmPages->setCurrentIndex(HardwareTab); };
     host.chooseDrive = [this](const QStringList& letters) -> std::optional<QString> {
+        if (!m_physicalDriveDialog)
+            m_physicalDriveDialog = new PhysicalDriveDialog(this);
         m_physicalDriveDialog->start(letters);
         if (Interaction::current().execDialog(*m_physicalDriveDialog) != QDialog::Accepted)
             return std::nullopt;
@@ -1077,19 +1192,19 @@ void TMain::ConfigureTapClick()
 }
 void TMain::OpenMediaWizard()
 {
-    m_mediaWizard->OpenMediaWizard();
+    mediaWizard().OpenMediaWizard();
 }
 void TMain::QemuVersionManagementClick()
 {
-    m_versionControl->run();
+    versionControl().run();
 }
 void TMain::ShowOptions()
 {
-    m_options->ShowOptions(m_settings);
+    optionsDialog().ShowOptions(m_settings);
 }
 void TMain::CheckForUpdates2Click()
 {
-    m_updates->CheckForUpdates2Click();
+    updateChecker().CheckForUpdates2Click();
 }
 
 // Launching and stopping VMs, and the process watcher.

@@ -107,15 +107,24 @@ public:
     QWidget* dialogParent() override { return this; }
     void ClearLog() override;
     void AppendLog(const QString& line) override;
+    // A VM definition file of the library and whether it is recorded as running.
+    struct LibraryEntry
+    {
+        QString file;
+        bool running = false;
+    };
     void LoadStoreLists(bool create);
     void BuildVMTree();
+    void BuildVMTree(const QList<LibraryEntry>& library);
     void SelectFirstVM();
     // Selects the VM node of the given definition file; false when the tree has none.
     bool selectVM(const QString& vmFile);
     // Gives the VM nodes of that name the running or the VM picture.
     void SetNodeState(const QString& vmName, bool running) override;
     void SetNodeStateStopped(const QString& vmFile);
-    void ResetEmbeddedSessions();
+    // Stops the recorded sessions of VMs shown inside the window, which ended with the last run,
+    // and returns the library's files with their run states afterwards.
+    QList<LibraryEntry> ResetEmbeddedSessions();
     bool TerminateEmbeddedSessions();
     bool VMNameExists(const QString& name);
     void ShowStoresWindow();
@@ -272,6 +281,20 @@ private:
     QPlainTextEdit* m_logView = nullptr;
     QScrollArea* m_consoleArea = nullptr;
     QWidget* m_consoleCanvas = nullptr;
+    AboutDialog& aboutDialog();
+    VMStoresWindow& storesWindow();
+    OperatingSystemsWindow& operatingSystemsWindow();
+    HardwareEditors& hardwareEditors();
+    AdvancedEditors& advancedEditors();
+    DiskCreation& diskCreation();
+    MediaWizard& mediaWizard();
+    DriveEditors& driveEditors();
+    OptionsDialog& optionsDialog();
+    VersionControlWindow& versionControl();
+    UsbDevicesWindow& usbDevicesWindow();
+    NewVMWizard& newVMWizard();
+    UpdateChecker& updateChecker();
+
     QList<DisplayPanel*> m_panels;
     QWidget* m_terminal = nullptr;
     QToolBar* m_mainToolBar = nullptr;
@@ -291,7 +314,6 @@ private:
     AdvancedEditors* m_advancedEditors = nullptr;
     DiskCreation* m_diskCreation = nullptr;
     MediaWizard* m_mediaWizard = nullptr;
-    SnapshotChooser* m_snapshots = nullptr;
     DriveEditors* m_driveEditors = nullptr;
     Launcher* m_launcher = nullptr;
     MonitorClient* m_monitor = nullptr;

@@ -256,5 +256,6 @@ void TMain::applyPictures()
     for (int tab = 0; tab < m_vmPages->count(); ++tab)
         m_vmPages->setTabIcon(tab, m_images.ta.image(tab));
     // The store picture of the settings list's "VM Store" row.
-    m_storesWindow->setStoreIcon(QIcon(m_images.mi.image(5)));
+    if (m_storesWindow)
+        m_storesWindow->setStoreIcon(QIcon(m_images.mi.image(5)));
 }
