@@ -37,7 +37,11 @@ bool LoadImageStrip(const QString& libraryFile, const QString& prefix, int count
     if (!QResource::registerResource(libraryFile, MountPoint))
         return false;
     for (int number = 1; number <= count; ++number) {
-        const QImage image(QStringLiteral(":%1/%2%3.png").arg(MountPoint, prefix).arg(number));
+        // Bitmaps read without decoding; a library of an earlier build holds PNG pictures.
+        const QString name = QStringLiteral(":%1/%2%3").arg(MountPoint, prefix).arg(number);
+        QImage image(name + QStringLiteral(".bmp"), "BMP");
+        if (image.isNull())
+            image = QImage(name + QStringLiteral(".png"), "PNG");
         // A picture missing from the library keeps its place, so later positions stay right.
         strip.add(image.isNull() ? QPixmap() : withMagentaTransparent(image));
     }
