@@ -1,5 +1,7 @@
 // Start-up of the main window over a large library, and switching the selected VM.
 //   bench_startup [VMS-PER-STORE]   (10 stores; 100 VMs each by default)
+//   bench_startup --lay-out FOLDER [VMS-PER-STORE]   adds the stores and VMs to a program folder
+//                                                     for bench/startup_window.sh
 
 #include "app/ui/TMain.h"
 #include "model/ProgramFolder.h"
@@ -19,11 +21,13 @@
 
 namespace {
 
-bool layOut(const QString& folder, int stores, int perStore)
+// A fresh folder gets its tables and ten stores; an existing program folder keeps its tables, and
+// its default store "VMs" is the first of the ten.
+bool layOut(const QString& folder, int stores, int perStore, bool fresh)
 {
     using namespace TableSchemas;
     const QString at = folder + QLatin1Char('/');
-    if (!createProgramTables(folder))
+    if (fresh && !createProgramTables(folder))
         return false;
     TableHandle table;
     table.setFolder(folder);
@@ -31,14 +35,19 @@ bool layOut(const QString& folder, int stores, int perStore)
     if (!table.open())
         return false;
     for (int s = 0; s < stores; ++s) {
-        const QString name = QStringLiteral("Store%1").arg(s);
+        const bool defaultStore = !fresh && s == 0;
+        const QString name =
+            defaultStore ? QStringLiteral("VMs") : QStringLiteral("Store%1").arg(s);
         QDir(folder).mkpath(name);
-        table.insert();
-        table.setFieldValue(QStringLiteral("DSNAME"), name);
-        table.setFieldValue(QStringLiteral("DSID"), s == 0 ? QStringLiteral("0") : RandomId(20));
-        table.setFieldValue(QStringLiteral("PATH"), QStringLiteral("{VR}\\") + name);
-        if (!table.post())
-            return false;
+        if (!defaultStore) {
+            table.insert();
+            table.setFieldValue(QStringLiteral("DSNAME"), name);
+            table.setFieldValue(QStringLiteral("DSID"),
+                                s == 0 ? QStringLiteral("0") : RandomId(20));
+            table.setFieldValue(QStringLiteral("PATH"), QStringLiteral("{VR}\\") + name);
+            if (!table.post())
+                return false;
+        }
         for (int v = 0; v < perStore; ++v) {
             const QString vm = at + name + QStringLiteral("/VM %1-%2.vm2").arg(s).arg(v);
             if (!WriteVMTemplate(vm, true))
@@ -56,6 +65,12 @@ bool layOut(const QString& folder, int stores, int perStore)
 
 int main(int argc, char* argv[])
 {
+    if (argc > 2 && QByteArray(argv[1]) == "--lay-out") {
+        QCoreApplication app(argc, argv);
+        const QString folder = QString::fromLocal8Bit(argv[2]);
+        ProgramFolder::setPath(folder);
+        return layOut(folder, 10, argc > 3 ? QByteArray(argv[3]).toInt() : 100, false) ? 0 : 1;
+    }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int perStore = argc > 1 ? QByteArray(argv[1]).toInt() : 100;
@@ -63,7 +78,7 @@ int main(int argc, char* argv[])
 
     QTemporaryDir dir;
     ProgramFolder::setPath(dir.path());
-    if (!layOut(dir.path(), 10, perStore)) {
+    if (!layOut(dir.path(), 10, perStore, true)) {
         std::fprintf(stderr, "cannot lay out the library\n");
         return 1;
     }

@@ -1,0 +1,39 @@
+#!/bin/sh
+# Start-up as the user sees it: from the process start to the main window mapped on a private Xvfb,
+# and the memory held 3 s later, for a program folder with no VMs and one with 1,000 VMs in 10
+# stores, against the toolkit's floor (a bare Qt main window with a 1,000-item tree) measured in
+# the same run. Machines differ, so the ratios are the figures to compare.
+#   sh bench/startup_window.sh BUILD [RUNS]      BUILD: a build folder (build-test)
+# Needs the "bench" packages: sh scripts/install-packages bench
+set -eu
+build=$(cd "${1:?usage: startup_window.sh BUILD [RUNS]}" && pwd)
+runs=${2:-9}
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+g++ -O2 -fPIC -o "$work/floor" "$here/window-map/floor.cpp" $(pkg-config --cflags --libs Qt6Widgets)
+cp -a "$build/vimor" "$work/empty"
+rm -rf "$work/empty/VMs"/*
+# A returning user's start: the first-run wizard has been answered.
+sed -i '0,/^\[General\]/s//[General]\r\nWizard7Complete=1/' "$work/empty/vimor.ini"
+cp -a "$work/empty" "$work/library"
+"$build/bench/bench_startup" --lay-out "$work/library" 100
+
+measure() { bash "$here/window-map/window-map.sh" -r "$runs" "$@"; }
+field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
+floor=$(measure -n '^Floor 1000$' -- "$work/floor")
+empty=$(measure -- "$build/vimor/vimor" --program-folder "$work/empty")
+library=$(measure -- "$build/vimor/vimor" --program-folder "$work/library")
+floor_ms=$(echo "$floor" | field map_ms); floor_kb=$(echo "$floor" | field rss_kb)
+report() {
+    ms=$(echo "$2" | field map_ms); kb=$(echo "$2" | field rss_kb)
+    awk -v n="$1" -v ms="$ms" -v kb="$kb" -v fms="$floor_ms" -v fkb="$floor_kb" 'BEGIN {
+        printf "%-16s %7.1f ms  %5.2fx the floor  %6.1f MB  (floor %.1f ms, %.1f MB)\n",
+               n, ms, ms / fms, kb / 1024, fms, fkb / 1024 }'
+}
+report "no VMs" "$empty"
+report "1,000 VMs" "$library"
+echo "runs: floor $floor"
+echo "runs: no VMs $empty"
+echo "runs: 1,000 VMs $library"
