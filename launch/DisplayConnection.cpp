@@ -1,5 +1,7 @@
 #include "launch/DisplayConnection.h"
 
+#include "platform/LoadedLibrary.h"
+
 #include <QFile>
 #include <QMetaObject>
 
@@ -50,6 +52,57 @@ QString systemError(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// libvncclient, and the TLS, SASL and image libraries it brings, are loaded when the first display
+// connects: linked into the program they would be mapped and relocated at each of its starts.
+struct VncLibrary
+{
+    decltype(&::rfbGetClient) rfbGetClient = nullptr;
+    decltype(&::rfbClientCleanup) rfbClientCleanup = nullptr;
+    decltype(&::SetClientAuthSchemes) SetClientAuthSchemes = nullptr;
+    decltype(&::InitialiseRFBConnection) InitialiseRFBConnection = nullptr;
+    decltype(&::WriteToRFBServer) WriteToRFBServer = nullptr;
+    decltype(&::SendFramebufferUpdateRequest) SendFramebufferUpdateRequest = nullptr;
+    decltype(&::HandleRFBServerMessage) HandleRFBServerMessage = nullptr;
+    decltype(&::SupportsClient2Server) SupportsClient2Server = nullptr;
+    decltype(&::SendPointerEvent) SendPointerEvent = nullptr;
+    decltype(&::SendExtendedKeyEvent) SendExtendedKeyEvent = nullptr;
+    decltype(&::SendKeyEvent) SendKeyEvent = nullptr;
+    rfbClientLogProc* rfbClientLog = nullptr;
+    rfbClientLogProc* rfbClientErr = nullptr;
+    QString error; // why it could not be loaded; empty when it was
+
+    // Loaded once for the life of the program; never unloaded.
+    static const VncLibrary& get();
+};
+
+const VncLibrary& VncLibrary::get()
+{
+    static const VncLibrary loaded = [] {
+        VncLibrary vnc;
+        QLibrary library(QStringLiteral("vncclient"), 1);
+        const bool all =
+            library.load() && LoadedLibrary::resolve(library, "rfbGetClient", vnc.rfbGetClient) &&
+            LoadedLibrary::resolve(library, "rfbClientCleanup", vnc.rfbClientCleanup) &&
+            LoadedLibrary::resolve(library, "SetClientAuthSchemes", vnc.SetClientAuthSchemes) &&
+            LoadedLibrary::resolve(library, "InitialiseRFBConnection",
+                                   vnc.InitialiseRFBConnection) &&
+            LoadedLibrary::resolve(library, "WriteToRFBServer", vnc.WriteToRFBServer) &&
+            LoadedLibrary::resolve(library, "SendFramebufferUpdateRequest",
+                                   vnc.SendFramebufferUpdateRequest) &&
+            LoadedLibrary::resolve(library, "HandleRFBServerMessage", vnc.HandleRFBServerMessage) &&
+            LoadedLibrary::resolve(library, "SupportsClient2Server", vnc.SupportsClient2Server) &&
+            LoadedLibrary::resolve(library, "SendPointerEvent", vnc.SendPointerEvent) &&
+            LoadedLibrary::resolve(library, "SendExtendedKeyEvent", vnc.SendExtendedKeyEvent) &&
+            LoadedLibrary::resolve(library, "SendKeyEvent", vnc.SendKeyEvent) &&
+            LoadedLibrary::resolve(library, "rfbClientLog", vnc.rfbClientLog) &&
+            LoadedLibrary::resolve(library, "rfbClientErr", vnc.rfbClientErr);
+        if (!all)
+            vnc.error = library.errorString();
+        return vnc;
+    }();
+    return loaded;
+}
+
 } // namespace
 
 struct DisplayConnection::Session
@@ -77,6 +130,7 @@ struct DisplayConnection::Session
     std::atomic<bool> extended{false};
 
     // The protocol thread's own.
+    const VncLibrary* vnc = nullptr;
     rfbClient* client = nullptr;
     // The frame libvncclient decodes into; ours to free, as libvncclient never does.
     uint8_t* clientFrame = nullptr;
@@ -237,6 +291,19 @@ void DisplayConnection::Session::run()
     sigemptyset(&pipe);
     sigaddset(&pipe, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+    const VncLibrary& library = VncLibrary::get();
+    if (!library.error.isEmpty()) {
+        end(State::Failed,
+            QStringLiteral("The VM's display could not be opened: %1").arg(library.error));
+        return;
+    }
+    // libvncclient logs through two global hooks; each line goes to the session of its thread.
+    static std::once_flag hooks;
+    std::call_once(hooks, [&library] {
+        *library.rfbClientLog = &Session::log;
+        *library.rfbClientErr = &Session::log;
+    });
+    vnc = &library;
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs);
     bool announced = false;
@@ -253,7 +320,7 @@ void DisplayConnection::Session::run()
         const quint64 before = updateCount();
         QString failure;
         const State outcome = loop(&failure);
-        rfbClientCleanup(client);
+        vnc->rfbClientCleanup(client);
         client = nullptr;
         if (outcome == State::Idle)
             return;
@@ -318,7 +385,7 @@ int DisplayConnection::Session::connectSocket(std::chrono::steady_clock::time_po
 
 bool DisplayConnection::Session::handshake(int fd)
 {
-    client = rfbGetClient(8, 3, 4);
+    client = vnc->rfbGetClient(8, 3, 4);
     if (!client) {
         end(State::Failed, QStringLiteral("The VM's display could not be opened: no memory"));
         return false;
@@ -335,7 +402,7 @@ bool DisplayConnection::Session::handshake(int fd)
     client->readTimeout = ReadTimeoutSeconds;
     // The socket is private to this user: no password, no encryption.
     const uint32_t noAuthentication[] = {rfbNoAuth};
-    SetClientAuthSchemes(client, noAuthentication, 1);
+    vnc->SetClientAuthSchemes(client, noAuthentication, 1);
     client->sock = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
 
     // The set-up after the greeting is sent here rather than by libvncclient: 0.9.14 asks for the
@@ -356,17 +423,18 @@ bool DisplayConnection::Session::handshake(int fd)
         const uint32_t wire = htonl(encoding);
         setUp.append(reinterpret_cast<const char*>(&wire), sizeof wire);
     }
-    bool ready = InitialiseRFBConnection(client);
+    bool ready = vnc->InitialiseRFBConnection(client);
     if (ready) {
         client->width = client->si.framebufferWidth;
         client->height = client->si.framebufferHeight;
-        ready = allocateFrame(client) &&
-                WriteToRFBServer(client, setUp.constData(), unsigned(setUp.size())) &&
-                SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
+        ready =
+            allocateFrame(client) &&
+            vnc->WriteToRFBServer(client, setUp.constData(), unsigned(setUp.size())) &&
+            vnc->SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
     }
     if (ready)
         return true;
-    rfbClientCleanup(client);
+    vnc->rfbClientCleanup(client);
     client = nullptr;
     if (!stop)
         end(State::Failed,
@@ -405,11 +473,11 @@ DisplayConnection::State DisplayConnection::Session::loop(QString* failure)
             if (::recv(client->sock, &next, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
                 return State::Closed;
         }
-        if (!HandleRFBServerMessage(client)) {
+        if (!vnc->HandleRFBServerMessage(client)) {
             *failure = !reason.isEmpty() ? reason : lastMessage;
             break;
         }
-        extended = SupportsClient2Server(client, rfbQemuEvent);
+        extended = vnc->SupportsClient2Server(client, rfbQemuEvent);
     }
     if (stop)
         return State::Idle;
@@ -425,15 +493,15 @@ bool DisplayConnection::Session::sendInput()
         const std::lock_guard lock(inputLock);
         pending.swap(input);
     }
-    const bool scancodes = SupportsClient2Server(client, rfbQemuEvent);
+    const bool scancodes = vnc->SupportsClient2Server(client, rfbQemuEvent);
     for (const Input& each : pending) {
         rfbBool sent = TRUE;
         if (!each.key)
-            sent = SendPointerEvent(client, each.x, each.y, each.buttons);
+            sent = vnc->SendPointerEvent(client, each.x, each.y, each.buttons);
         else if (scancodes && each.scancode != 0)
-            sent = SendExtendedKeyEvent(client, each.keysym, each.scancode, each.down);
+            sent = vnc->SendExtendedKeyEvent(client, each.keysym, each.scancode, each.down);
         else if (each.keysym != 0)
-            sent = SendKeyEvent(client, each.keysym, each.down);
+            sent = vnc->SendKeyEvent(client, each.keysym, each.down);
         if (!sent)
             return false;
     }
@@ -447,15 +515,7 @@ void DisplayConnection::Session::end(State state, const QString& why)
     post([connection, session, state, why] { connection->sessionEnded(session, state, why); });
 }
 
-DisplayConnection::DisplayConnection(QObject* parent) : QObject(parent)
-{
-    // libvncclient logs through two global hooks; each line goes to the session of its thread.
-    static std::once_flag hooks;
-    std::call_once(hooks, [] {
-        rfbClientLog = &Session::log;
-        rfbClientErr = &Session::log;
-    });
-}
+DisplayConnection::DisplayConnection(QObject* parent) : QObject(parent) {}
 
 DisplayConnection::~DisplayConnection()
 {

@@ -3,6 +3,7 @@
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
 #include "model/VMFile.h"
+#include "platform/LoadedLibrary.h"
 
 #include <QDir>
 #include <QFile>
@@ -195,16 +196,102 @@ bool passesThroughLink(const QString& folder, const QByteArray& path)
     return false;
 }
 
+// libarchive, with the XML and compression libraries it brings, is loaded when the first package
+// is installed: linked into the program they would be mapped and relocated at each of its starts.
+struct ArchiveLibrary
+{
+    decltype(&::archive_read_new) archive_read_new = nullptr;
+    decltype(&::archive_read_free) archive_read_free = nullptr;
+    decltype(&::archive_write_disk_new) archive_write_disk_new = nullptr;
+    decltype(&::archive_write_free) archive_write_free = nullptr;
+    decltype(&::archive_error_string) archive_error_string = nullptr;
+    decltype(&::archive_read_support_format_zip) archive_read_support_format_zip = nullptr;
+    decltype(&::archive_read_open_filename) archive_read_open_filename = nullptr;
+    decltype(&::archive_write_disk_set_options) archive_write_disk_set_options = nullptr;
+    decltype(&::archive_read_next_header) archive_read_next_header = nullptr;
+    decltype(&::archive_entry_pathname) archive_entry_pathname = nullptr;
+    decltype(&::archive_entry_set_pathname) archive_entry_set_pathname = nullptr;
+    decltype(&::archive_entry_hardlink) archive_entry_hardlink = nullptr;
+    decltype(&::archive_entry_filetype) archive_entry_filetype = nullptr;
+    decltype(&::archive_entry_symlink) archive_entry_symlink = nullptr;
+    decltype(&::archive_entry_size_is_set) archive_entry_size_is_set = nullptr;
+    decltype(&::archive_entry_size) archive_entry_size = nullptr;
+    decltype(&::archive_write_header) archive_write_header = nullptr;
+    decltype(&::archive_read_data_block) archive_read_data_block = nullptr;
+    decltype(&::archive_write_data_block) archive_write_data_block = nullptr;
+    decltype(&::archive_filter_bytes) archive_filter_bytes = nullptr;
+    decltype(&::archive_write_finish_entry) archive_write_finish_entry = nullptr;
+    decltype(&::archive_write_close) archive_write_close = nullptr;
+    QString error; // why it could not be loaded; empty when it was
+
+    // Loaded once for the life of the program; never unloaded.
+    static const ArchiveLibrary& get();
+};
+
+const ArchiveLibrary& ArchiveLibrary::get()
+{
+    static const ArchiveLibrary loaded = [] {
+        ArchiveLibrary archive;
+        QLibrary library(QStringLiteral("archive"), 13);
+        const bool all =
+            library.load() &&
+            LoadedLibrary::resolve(library, "archive_read_new", archive.archive_read_new) &&
+            LoadedLibrary::resolve(library, "archive_read_free", archive.archive_read_free) &&
+            LoadedLibrary::resolve(library, "archive_write_disk_new",
+                                   archive.archive_write_disk_new) &&
+            LoadedLibrary::resolve(library, "archive_write_free", archive.archive_write_free) &&
+            LoadedLibrary::resolve(library, "archive_error_string", archive.archive_error_string) &&
+            LoadedLibrary::resolve(library, "archive_read_support_format_zip",
+                                   archive.archive_read_support_format_zip) &&
+            LoadedLibrary::resolve(library, "archive_read_open_filename",
+                                   archive.archive_read_open_filename) &&
+            LoadedLibrary::resolve(library, "archive_write_disk_set_options",
+                                   archive.archive_write_disk_set_options) &&
+            LoadedLibrary::resolve(library, "archive_read_next_header",
+                                   archive.archive_read_next_header) &&
+            LoadedLibrary::resolve(library, "archive_entry_pathname",
+                                   archive.archive_entry_pathname) &&
+            LoadedLibrary::resolve(library, "archive_entry_set_pathname",
+                                   archive.archive_entry_set_pathname) &&
+            LoadedLibrary::resolve(library, "archive_entry_hardlink",
+                                   archive.archive_entry_hardlink) &&
+            LoadedLibrary::resolve(library, "archive_entry_filetype",
+                                   archive.archive_entry_filetype) &&
+            LoadedLibrary::resolve(library, "archive_entry_symlink",
+                                   archive.archive_entry_symlink) &&
+            LoadedLibrary::resolve(library, "archive_entry_size_is_set",
+                                   archive.archive_entry_size_is_set) &&
+            LoadedLibrary::resolve(library, "archive_entry_size", archive.archive_entry_size) &&
+            LoadedLibrary::resolve(library, "archive_write_header", archive.archive_write_header) &&
+            LoadedLibrary::resolve(library, "archive_read_data_block",
+                                   archive.archive_read_data_block) &&
+            LoadedLibrary::resolve(library, "archive_write_data_block",
+                                   archive.archive_write_data_block) &&
+            LoadedLibrary::resolve(library, "archive_filter_bytes", archive.archive_filter_bytes) &&
+            LoadedLibrary::resolve(library, "archive_write_finish_entry",
+                                   archive.archive_write_finish_entry) &&
+            LoadedLibrary::resolve(library, "archive_write_close", archive.archive_write_close);
+        if (!all)
+            archive.error = library.errorString();
+        return archive;
+    }();
+    return loaded;
+}
+
 struct ReadArchive
 {
-    archive* a = archive_read_new();
-    ~ReadArchive() { archive_read_free(a); }
+    explicit ReadArchive(const ArchiveLibrary& library) : lib(library) {}
+    ~ReadArchive() { lib.archive_read_free(a); }
+    const ArchiveLibrary& lib;
+    archive* a = lib.archive_read_new();
 };
 
 struct WriteDisk
 {
-    archive* a = archive_write_disk_new();
-    ~WriteDisk() { archive_write_free(a); }
+    explicit WriteDisk(const ArchiveLibrary& library) : lib(library) {}
+    ~WriteDisk() { lib.archive_write_free(a); }
+    const ArchiveLibrary& lib;
+    archive* a = lib.archive_write_disk_new();
 };
 
 // The writer resolves entry paths against the current folder; it is the install folder while the
@@ -215,9 +302,9 @@ struct CurrentFolder
     ~CurrentFolder() { QDir::setCurrent(previous); }
 };
 
-QString archiveError(archive* a)
+QString archiveError(const ArchiveLibrary& lib, archive* a)
 {
-    const char* text = archive_error_string(a);
+    const char* text = lib.archive_error_string(a);
     return text ? QString::fromLocal8Bit(text) : QStringLiteral("archive error");
 }
 
@@ -232,16 +319,19 @@ bool ExtractPackage(const QString& archivePath, const QString& folder,
         return refuse(error, QStringLiteral("no folder %1").arg(root));
     const qint64 archiveSize = QFileInfo(archivePath).size();
 
-    ReadArchive in;
-    archive_read_support_format_zip(in.a);
-    if (archive_read_open_filename(in.a, QFile::encodeName(archivePath).constData(), 65536) !=
+    const ArchiveLibrary& lib = ArchiveLibrary::get();
+    if (!lib.error.isEmpty())
+        return refuse(error, lib.error);
+    ReadArchive in(lib);
+    lib.archive_read_support_format_zip(in.a);
+    if (lib.archive_read_open_filename(in.a, QFile::encodeName(archivePath).constData(), 65536) !=
         ARCHIVE_OK)
-        return refuse(error, archiveError(in.a));
+        return refuse(error, archiveError(lib, in.a));
 
-    WriteDisk out;
-    archive_write_disk_set_options(out.a, ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                                              ARCHIVE_EXTRACT_SECURE_NODOTDOT |
-                                              ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS);
+    WriteDisk out(lib);
+    lib.archive_write_disk_set_options(
+        out.a, ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
+                   ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS);
     CurrentFolder restore;
     if (!QDir::setCurrent(root))
         return refuse(error, QStringLiteral("cannot enter %1").arg(root));
@@ -252,62 +342,62 @@ bool ExtractPackage(const QString& archivePath, const QString& folder,
         progress(0, archiveSize);
     for (;;) {
         archive_entry* entry = nullptr;
-        const int header = archive_read_next_header(in.a, &entry);
+        const int header = lib.archive_read_next_header(in.a, &entry);
         if (header == ARCHIVE_EOF)
             break;
         if (header < ARCHIVE_WARN)
-            return refuse(error, archiveError(in.a));
+            return refuse(error, archiveError(lib, in.a));
         if (++entries > limits.maxEntries)
             return refuse(error, QStringLiteral("more than %1 entries").arg(limits.maxEntries));
 
-        const char* rawName = archive_entry_pathname(entry);
+        const char* rawName = lib.archive_entry_pathname(entry);
         QByteArray path = rawName ? QByteArray(rawName) : QByteArray();
         if (!staysBelow(path))
             return refuse(error, QStringLiteral("unsafe entry %1").arg(entryName(path)));
         path.replace('\\', '/');
-        archive_entry_set_pathname(entry, path.constData());
+        lib.archive_entry_set_pathname(entry, path.constData());
         if (passesThroughLink(root, path))
             return refuse(error, QStringLiteral("entry through a link %1").arg(entryName(path)));
-        if (archive_entry_hardlink(entry))
+        if (lib.archive_entry_hardlink(entry))
             return refuse(error, QStringLiteral("hard link %1").arg(entryName(path)));
-        const auto type = archive_entry_filetype(entry);
+        const auto type = lib.archive_entry_filetype(entry);
         if (type == AE_IFLNK) {
-            const char* target = archive_entry_symlink(entry);
+            const char* target = lib.archive_entry_symlink(entry);
             // Only links that point down from where they stand keep every path inside the folder.
             if (!target || !staysBelow(QByteArray(target)))
                 return refuse(error, QStringLiteral("unsafe link %1").arg(entryName(path)));
         } else if (type != AE_IFREG && type != AE_IFDIR) {
             return refuse(error, QStringLiteral("unsupported entry %1").arg(entryName(path)));
         }
-        if (archive_entry_size_is_set(entry) &&
-            archive_entry_size(entry) > limits.maxTotalBytes - written)
+        if (lib.archive_entry_size_is_set(entry) &&
+            lib.archive_entry_size(entry) > limits.maxTotalBytes - written)
             return refuse(error, QStringLiteral("package too large"));
 
-        if (archive_write_header(out.a, entry) < ARCHIVE_WARN)
-            return refuse(error, archiveError(out.a));
+        if (lib.archive_write_header(out.a, entry) < ARCHIVE_WARN)
+            return refuse(error, archiveError(lib, out.a));
         for (;;) {
             const void* block = nullptr;
             size_t size = 0;
             la_int64_t offset = 0;
-            const int read = archive_read_data_block(in.a, &block, &size, &offset);
+            const int read = lib.archive_read_data_block(in.a, &block, &size, &offset);
             if (read == ARCHIVE_EOF)
                 break;
             if (read != ARCHIVE_OK)
-                return refuse(error, archiveError(in.a));
+                return refuse(error, archiveError(lib, in.a));
             // Counted as it unpacks: the sizes an archive announces need not be true.
             written += qint64(size);
             if (written > limits.maxTotalBytes)
                 return refuse(error, QStringLiteral("package too large"));
-            if (archive_write_data_block(out.a, block, size, offset) != ARCHIVE_OK)
-                return refuse(error, archiveError(out.a));
+            if (lib.archive_write_data_block(out.a, block, size, offset) != ARCHIVE_OK)
+                return refuse(error, archiveError(lib, out.a));
             if (progress)
-                progress(archive_filter_bytes(in.a, -1), archiveSize);
+                progress(lib.archive_filter_bytes(in.a, -1), archiveSize);
         }
-        if (archive_write_finish_entry(out.a) < ARCHIVE_WARN)
-            return refuse(error, archiveError(out.a));
+        if (lib.archive_write_finish_entry(out.a) < ARCHIVE_WARN)
+            return refuse(error, archiveError(lib, out.a));
     }
-    if (archive_write_close(out.a) < ARCHIVE_WARN)
-        return refuse(error, archiveError(out.a));
+    if (lib.archive_write_close(out.a) < ARCHIVE_WARN)
+        return refuse(error, archiveError(lib, out.a));
     if (progress)
         progress(archiveSize, archiveSize);
     return true;
