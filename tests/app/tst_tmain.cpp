@@ -386,6 +386,25 @@ private slots:
         QCOMPARE(m_script->pendingAnswers(), 0);
     }
 
+    // Windows are made when first asked for, then kept: a second opening shows the same one.
+    void dialogsMadeOnFirstUse()
+    {
+        TempProgramFolder folder;
+        TMain window;
+        QVERIFY(window.findChildren<QDialog*>().isEmpty());
+        QList<QDialog*> shown;
+        for (int i = 0; i < 2; ++i)
+            m_script->answerDialog([&shown](QDialog& dialog) {
+                shown.append(&dialog);
+                return int(QDialog::Rejected);
+            });
+        window.ShowAbout();
+        window.ShowAbout();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.at(0), shown.at(1));
+        QCOMPARE(window.findChildren<QDialog*>().size(), 1);
+    }
+
     void failedWriteIsReported()
     {
         TempProgramFolder folder;
