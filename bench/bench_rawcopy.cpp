@@ -1,6 +1,7 @@
 // How the raw media copy (16 KB chunks, one progress report per chunk) compares with dd copying
 // the same 700 MB image with the same block size. The files lie beside the benchmark, on the
 // build's disk, since /tmp may be memory.
+//   bench_rawcopy [ROUNDS]   (7 by default)
 
 #include "media/RawCopy.h"
 
@@ -12,9 +13,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -82,6 +85,13 @@ double timeDd(const QString& source, const QString& destination)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
+double median(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    const size_t middle = times.size() / 2;
+    return times.size() % 2 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -104,32 +114,51 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // No root to drop the page cache: each copy runs twice and the second runs count. The medium
-    // stays in the cache for all of them alike.
+    // No root to drop the page cache: the medium stays in the cache for every copy alike. The
+    // three kinds take turns in a rotating order over several rounds and the medians count, so a
+    // burst of other work on the machine hits no kind alone.
+    const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 7;
     int reports = 0;
-    double copySeconds = -1.0;
-    double bareSeconds = -1.0;
-    double ddSeconds = -1.0;
-    for (int run = 1; run <= 2; ++run) {
-        copySeconds = timeCopyRawDevice(medium, ours, true, &reports);
-        bareSeconds = timeCopyRawDevice(medium, ours, false, &reports);
-        ddSeconds = timeDd(medium, theirs);
-        std::printf("run %d: CopyRawDevice %.3f s with events, %.3f s without progress, dd bs=16k "
-                    "%.3f s\n",
-                    run, copySeconds, bareSeconds, ddSeconds);
+    std::vector<double> withEvents;
+    std::vector<double> bare;
+    std::vector<double> dd;
+    for (int round = 0; round < rounds; ++round) {
+        for (int turn = 0; turn < 3; ++turn) {
+            switch ((round + turn) % 3) {
+            case 0:
+                withEvents.push_back(timeCopyRawDevice(medium, ours, true, &reports));
+                break;
+            case 1:
+                bare.push_back(timeCopyRawDevice(medium, ours, false, &reports));
+                break;
+            default:
+                dd.push_back(timeDd(medium, theirs));
+                break;
+            }
+        }
+        std::printf("round %d: CopyRawDevice %.3f s with events, %.3f s without progress, dd "
+                    "bs=16k %.3f s\n",
+                    round + 1, withEvents.back(), bare.back(), dd.back());
         std::fflush(stdout);
     }
+    const double copySeconds = median(withEvents);
+    const double bareSeconds = median(bare);
+    const double ddSeconds = median(dd);
     const bool same =
         QFileInfo(ours).size() == MediumSize && QFileInfo(theirs).size() == MediumSize;
     dir.remove();
-    if (copySeconds <= 0.0 || ddSeconds <= 0.0 || !same) {
+    const auto failed = [](const std::vector<double>& times) {
+        return std::any_of(times.begin(), times.end(), [](double t) { return t <= 0.0; });
+    };
+    if (failed(withEvents) || failed(bare) || failed(dd) || !same) {
         std::fprintf(stderr, "a copy failed\n");
         return 1;
     }
     const double megabytes = double(MediumSize) / (1024 * 1024);
-    std::printf("second runs: CopyRawDevice %.3f s (%.0f MB/s), without progress %.3f s, dd %.3f s "
+    std::printf("medians of %d rounds: CopyRawDevice %.3f s (%.0f MB/s), without progress %.3f s, "
+                "dd %.3f s "
                 "(%.0f MB/s); ratio CopyRawDevice/dd %.2f (without progress %.2f)\n",
-                copySeconds, megabytes / copySeconds, bareSeconds, ddSeconds, megabytes / ddSeconds,
-                copySeconds / ddSeconds, bareSeconds / ddSeconds);
+                rounds, copySeconds, megabytes / copySeconds, bareSeconds, ddSeconds,
+                megabytes / ddSeconds, copySeconds / ddSeconds, bareSeconds / ddSeconds);
     return 0;
 }
