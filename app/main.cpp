@@ -1,3 +1,4 @@
+#include "app/UserProgramFolder.h"
 #include "app/ui/TMain.h"
 #include "model/ProgramFolder.h"
 #include "platform/SingleInstance.h"
@@ -80,8 +81,18 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
-                                                      : QCoreApplication::applicationDirPath();
+    QString folder = parser.isSet(folderOption) ? parser.value(folderOption) : QString();
+    if (folder.isEmpty()) {
+        QString error;
+        const auto chosen =
+            UserProgramFolder::choose(QCoreApplication::applicationDirPath(), &error);
+        if (!chosen) {
+            Interaction::error(nullptr,
+                               QStringLiteral("Vimor cannot lay out its folder: %1").arg(error));
+            return 1;
+        }
+        folder = *chosen;
+    }
     ProgramFolder::setPath(QDir(folder).absolutePath());
 
     int result = 0;
