@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -43,6 +45,13 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral("7.0"));
     // Minimising into the notification area hides the only window; that is no reason to end.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The desktop entry's name ties the windows to it (and its icon) on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vimor"));
+    QIcon icon;
+    const auto pictures = QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files);
+    for (const QFileInfo& picture : pictures)
+        icon.addFile(picture.filePath());
+    QApplication::setWindowIcon(icon);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Vimor - a desktop manager for QEMU "
