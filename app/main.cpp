@@ -1,3 +1,4 @@
+#include "app/UserProgramFolder.h"
 #include "app/ui/TMain.h"
 #include "model/ProgramFolder.h"
 #include "platform/SingleInstance.h"
@@ -6,6 +7,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -42,6 +45,13 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral("7.0"));
     // Minimising into the notification area hides the only window; that is no reason to end.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The desktop entry's name ties the windows to it (and its icon) on Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vimor"));
+    QIcon icon;
+    const auto pictures = QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files);
+    for (const QFileInfo& picture : pictures)
+        icon.addFile(picture.filePath());
+    QApplication::setWindowIcon(icon);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Vimor - a desktop manager for QEMU "
@@ -80,8 +90,18 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    const QString folder = parser.isSet(folderOption) ? parser.value(folderOption)
-                                                      : QCoreApplication::applicationDirPath();
+    QString folder = parser.isSet(folderOption) ? parser.value(folderOption) : QString();
+    if (folder.isEmpty()) {
+        QString error;
+        const auto chosen =
+            UserProgramFolder::choose(QCoreApplication::applicationDirPath(), &error);
+        if (!chosen) {
+            Interaction::error(nullptr,
+                               QStringLiteral("Vimor cannot lay out its folder: %1").arg(error));
+            return 1;
+        }
+        folder = *chosen;
+    }
     ProgramFolder::setPath(QDir(folder).absolutePath());
 
     int result = 0;

@@ -5,6 +5,7 @@
 // socket; after the window has gone, no "panels.dat", "VRPorts.dat" or listening monitor port.
 //   reliability_launch [ROUNDS]   (needs /usr/bin/qemu-system-x86_64)
 
+#include "app/ProgramFolderLayout.h"
 #include "app/ui/TMain.h"
 #include "launch/Panels.h"
 #include "model/ProgramFolder.h"
@@ -18,7 +19,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -45,9 +45,8 @@ bool layOut(const QString& folder, QStringList* vms)
     using namespace TableSchemas;
     if (!createProgramTables(folder) || !QDir(folder).mkpath(s("VMs")))
         return false;
-    QProcess link;
-    link.start(s("sh"), {s(VIMOR_LINK_QEMU), folder + s("/qemu")});
-    if (!link.waitForFinished(30000) || link.exitCode() != 0)
+    if (!ProgramFolderLayout::linkHostQemu(folder + s("/qemu"),
+                                           ProgramFolderLayout::Existing::Replace, nullptr))
         return false;
 
     TableHandle stores;
