@@ -412,7 +412,9 @@ void TMain::ReadSettings(bool afterWizard)
         const QIcon icon =
             vmPicture.isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon) : QIcon(vmPicture);
         m_tray->setIcon(icon);
-        setWindowIcon(icon);
+        // The program's own icon, when it carries one, marks its window on the desktop.
+        if (QGuiApplication::windowIcon().isNull())
+            setWindowIcon(icon);
         applyPictures();
         openTables();
     }
