@@ -2,10 +2,10 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QSet>
 
@@ -165,17 +165,21 @@ QSet<std::pair<quint64, quint64>> openFiles()
 // leftover stays, which costs nothing but room.
 bool isTemporaryCopy(const QString& name, const QStringList& files)
 {
-    static const QRegularExpression copy(QStringLiteral("^(.+)\\.([A-Za-z]{6})$"));
-    const QRegularExpressionMatch match = copy.match(name);
-    if (!match.hasMatch())
+    // Checked by hand: this runs for every file of every store at each start.
+    const qsizetype dot = name.size() - 7;
+    if (dot < 1 || name.at(dot) != u'.' || name.contains(u'\n'))
         return false;
-    const QString suffix = match.captured(2);
+    const QString suffix = name.sliced(dot + 1);
+    for (const QChar c : suffix)
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')))
+            return false;
     const QString tail = suffix.mid(1);
     if (suffix == suffix.toLower() || suffix == suffix.toUpper() ||
         (suffix.front().isUpper() && tail == tail.toLower()))
         return false;
+    const QString original = name.left(dot);
     for (const QString& file : files) {
-        if (QDir::match(file, match.captured(1)))
+        if (QDir::match(file, original))
             return true;
     }
     return false;
@@ -189,12 +193,12 @@ int removeStaleTemporaries(const QString& folder, const QStringList& files, int 
         return 0;
     const QDateTime oldest = QDateTime::currentDateTimeUtc().addSecs(-minAgeSecs);
     QStringList stale;
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks);
-    for (const QFileInfo& entry : entries) {
-        const QString name = entry.fileName();
-        if (isTemporaryCopy(name, files) && entry.lastModified().toUTC() < oldest)
-            stale.append(entry.filePath());
+    QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    while (entries.hasNext()) {
+        entries.next();
+        if (isTemporaryCopy(entries.fileName(), files) &&
+            entries.fileInfo().lastModified().toUTC() < oldest)
+            stale.append(entries.filePath());
     }
     if (stale.isEmpty())
         return 0;
