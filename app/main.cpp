@@ -47,10 +47,11 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     // The desktop entry's name ties the windows to it (and its icon) on Wayland.
     QGuiApplication::setDesktopFileName(QStringLiteral("vimor"));
+    // The window carries the small sizes, named with their size so none is decoded before it is
+    // drawn; the large ones serve the desktop's menus, which take them from the icon theme.
     QIcon icon;
-    const auto pictures = QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files);
-    for (const QFileInfo& picture : pictures)
-        icon.addFile(picture.filePath());
+    for (const int size : {16, 22, 24, 32, 48, 64})
+        icon.addFile(QStringLiteral(":/icons/vimor-%1.bmp").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
 
     QCommandLineParser parser;

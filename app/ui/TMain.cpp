@@ -369,14 +369,22 @@ void TMain::setStatusPanel(int index, const QString& text)
 
 void TMain::createTray()
 {
+    systemTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
+}
+
+// Made when the window first docks: asking the desktop for its notification area costs a round
+// trip at start-up that most sessions never need.
+QSystemTrayIcon& TMain::trayIcon()
+{
+    if (m_tray)
+        return *m_tray;
     m_trayMenu = new QMenu(this);
     connect(m_trayMenu->addAction(QStringLiteral("Restore Vimor")), &QAction::triggered, this,
             &TMain::RestoreFromTray);
     m_trayMenu->addSeparator();
     connect(m_trayMenu->addAction(QStringLiteral("Quit Vimor")), &QAction::triggered, this,
             &TMain::ExitClick);
-    systemTrayAvailable = &QSystemTrayIcon::isSystemTrayAvailable;
-    m_tray = new QSystemTrayIcon(this);
+    m_tray = new QSystemTrayIcon(m_trayPicture, this);
     m_tray->setToolTip(QStringLiteral("Vimor"));
     m_tray->setContextMenu(m_trayMenu);
     connect(m_tray, &QSystemTrayIcon::activated, this,
@@ -384,11 +392,12 @@ void TMain::createTray()
                 if (reason == QSystemTrayIcon::Trigger)
                     RestoreFromTray();
             });
+    return *m_tray;
 }
 
 bool TMain::trayIconVisible() const
 {
-    return m_tray->isVisible();
+    return m_tray && m_tray->isVisible();
 }
 
 QIcon TMain::vmIcon(bool running) const
@@ -411,7 +420,9 @@ void TMain::ReadSettings(bool afterWizard)
         const QPixmap vmPicture = m_images.ni.image(0);
         const QIcon icon =
             vmPicture.isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon) : QIcon(vmPicture);
-        m_tray->setIcon(icon);
+        m_trayPicture = icon;
+        if (m_tray)
+            m_tray->setIcon(icon);
         // The program's own icon, when it carries one, marks its window on the desktop.
         if (QGuiApplication::windowIcon().isNull())
             setWindowIcon(icon);
@@ -485,7 +496,7 @@ void TMain::changeEvent(QEvent* event)
     // Without a notification area the icon could never be clicked: the window would be lost.
     if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
         m_settings.dock && systemTrayAvailable()) {
-        m_tray->show();
+        trayIcon().show();
         QTimer::singleShot(0, this, &QWidget::hide);
     }
 }
@@ -496,7 +507,8 @@ void TMain::RestoreFromTray()
     show();
     raise();
     activateWindow();
-    m_tray->hide();
+    if (m_tray)
+        m_tray->hide();
 }
 
 void TMain::ExitClick()

@@ -10,6 +10,7 @@
 #include "versions/VersionRegistry.h"
 
 #include <QFont>
+#include <QIcon>
 #include <QMainWindow>
 
 #include <functional>
@@ -240,6 +241,7 @@ private:
     void createPages();
     void createStatusBar();
     void createTray();
+    QSystemTrayIcon& trayIcon();
     // The monitor client, its terminal and the VM control commands, bound together.
     void createMonitor();
     void showPauseState(bool paused);
@@ -306,6 +308,7 @@ private:
     QList<QLabel*> m_statusPanels;
     QTimer* m_sysTimer = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
+    QIcon m_trayPicture;
     QMenu* m_trayMenu = nullptr;
     AboutDialog* m_about = nullptr;
     VMStoresWindow* m_storesWindow = nullptr;
