@@ -12,6 +12,7 @@
 #include "platform/CommandLine.h"
 #include "platform/ProcessStart.h"
 #include "platform/Processes.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
 #include "versions/VersionRegistry.h"
 
@@ -439,8 +440,12 @@ bool Launcher::SweepProcesses()
         }
         if (!m_host.startingUp()) {
             const QString panel = ReadVMFileValue(vmFile, General, QStringLiteral("PanelID"));
-            if (!panel.isEmpty())
+            if (!panel.isEmpty()) {
                 Panels::RemovePanel(panel);
+                // Today's QEMU leaves its display socket behind; with the panel free, it is no
+                // one's. (It removes its monitor socket itself.)
+                QFile::remove(Panels::DisplaySocketPath(RuntimeFolder::vimorFolder(), panel));
+            }
         }
         m_host.setStartingUp(false);
         if (exists)
