@@ -28,6 +28,14 @@
 
 namespace {
 
+// The processes of VMs that outlive the window that started them. Deleting one would kill its VM,
+// so each stays here, owned, until its VM ends.
+QList<QProcess*>& outlivingProcesses()
+{
+    static QList<QProcess*> processes;
+    return processes;
+}
+
 const QString General = QStringLiteral("General");
 const QString Hardware = QStringLiteral("Hardware");
 const QString Advanced = QStringLiteral("Advanced");
@@ -112,6 +120,11 @@ Launcher::~Launcher()
             continue;
         process->disconnect();
         process->setParent(nullptr);
+        outlivingProcesses().append(process);
+        QObject::connect(process, &QProcess::finished, process, [process] {
+            outlivingProcesses().removeOne(process);
+            process->deleteLater();
+        });
     }
 }
 
