@@ -80,8 +80,9 @@ bool layOut(const QString& folder, QStringList* vms)
             {"General", "Arc", "x86"},        {"General", "Qemu Version ID", "v1"},
             {"Hardware", "CPUArc", "64 Bit"}, {"Hardware", "RAM", "32"},
             {"Hardware", "MID", "pc"},        {"Hardware", "VID", "std"},
-            {"Hardware", "OutputID", "0"},    {"Hardware", "Network", "No"},
-            {"Audio", "Enable Sound", "No"},  {"Advanced", "Start Time", ""},
+            {"Hardware", "CID", "Default"},   {"Hardware", "OutputID", "0"},
+            {"Hardware", "Network", "No"},    {"Audio", "Enable Sound", "No"},
+            {"Advanced", "Start Time", ""},
         };
         for (const auto& [section, key, value] : keys) {
             if (!WriteVMFileValue(vm, s(section), s(key), s(value)))

@@ -31,7 +31,7 @@ while [ "$round" -le "$rounds" ]; do
             "$2" --program-folder "$1/program" --unattended > "$1/out.$3" 2>&1 &
             echo $! > "$1/pid.$3"
             wait $!
-            echo $? > "$1/code.$3"' sh "$work" "$vimor" "$i" &
+            echo $? > "$1/code.$3"' sh "$work" "$vimor" "$i" 2>/dev/null &
         i=$((i + 1))
     done
     while [ "$(find "$work" -name 'ready.*' | wc -l)" -lt "$starts" ]; do sleep 0.05; done

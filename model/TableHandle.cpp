@@ -191,6 +191,8 @@ struct TableHandle::State
     qint64 findForward(qint64 from, bool countIsFresh, const QString& operation);
     qint64 findBackward(qint64 from);
     bool writeAt(qint64 offset, const QByteArray& bytes, const QString& operation);
+    bool writeJournaled(qint64 offset, const QByteArray& bytes, const QString& operation);
+    void completeJournaledEdit(qint64 count);
 };
 
 bool TableHandle::State::applyFilter(const QString& text, bool on)
@@ -324,6 +326,56 @@ bool TableHandle::State::writeAt(qint64 offset, const QByteArray& bytes, const Q
                 .arg(operation, quoted(file.fileName()), FileSystem::writeErrorText(file, cause)));
     }
     return true;
+}
+
+// An edit rewrites its record in place, and a write cut short by a kill can leave the record half
+// new where it crosses a page of the file. So the new bytes first go whole into a journal beside
+// the table ("<table>.journal", written whole or not at all), and opening the table completes an
+// edit whose journal is still there.
+namespace {
+
+QString journalPath(const QFile& table)
+{
+    return table.fileName() + QStringLiteral(".journal");
+}
+
+} // namespace
+
+bool TableHandle::State::writeJournaled(qint64 offset, const QByteArray& bytes,
+                                        const QString& operation)
+{
+    const QString journal = journalPath(file);
+    QByteArray entry(8, '\0');
+    qToLittleEndian<quint64>(quint64(offset), entry.data());
+    QString reason;
+    if (!FileSystem::writeFileAtomically(journal, entry + bytes, &reason)) {
+        return fail(
+            QStringLiteral("%1: cannot write %2: %3.").arg(operation, quoted(journal), reason));
+    }
+    // A failed write keeps the journal: the next opening makes the record whole.
+    if (!writeAt(offset, bytes, operation))
+        return false;
+    QFile::remove(journal);
+    return true;
+}
+
+// Only the fields of a counted record are written back; a journal of any other shape is not an
+// edit of this table and goes.
+void TableHandle::State::completeJournaledEdit(qint64 count)
+{
+    QFile journal(journalPath(file));
+    if (!journal.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray entry = journal.readAll();
+    journal.close();
+    const qint64 offset =
+        entry.size() >= 8 ? qint64(qFromLittleEndian<quint64>(entry.constData())) : -1;
+    const qint64 index = offset > headerLength ? (offset - headerLength - 1) / recordLength : -1;
+    const bool fits = entry.size() == 8 + recordLength - 1 && index >= 0 && index < count &&
+                      offset == recordOffset(index) + 1;
+    if (fits && !writeAt(offset, entry.mid(8), QStringLiteral("Open")))
+        return;
+    journal.remove();
 }
 
 TableHandle::TableHandle() : d(std::make_unique<State>()) {}
@@ -469,6 +521,8 @@ bool TableHandle::open(QString* error)
     d->buffer.clear();
     if (!d->applyFilter(m_filter, m_filtered))
         return refuse(d->error);
+    if (d->writable)
+        d->completeJournaledEdit(count);
     d->open = true;
     first();
     return true;
@@ -666,7 +720,7 @@ bool TableHandle::post(QString* error)
         }
         // The deletion flag stays as the file has it: another handle may have deleted the row.
         const qint64 offset = d->recordOffset(d->current);
-        if (!d->writeAt(offset + 1, d->buffer.mid(1), operation) ||
+        if (!d->writeJournaled(offset + 1, d->buffer.mid(1), operation) ||
             !d->writeAt(DateOffset, dateBytes(), operation) ||
             !d->writeAt(d->recordOffset(count), endByte, operation))
             return result(false);

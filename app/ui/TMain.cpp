@@ -80,12 +80,13 @@ constexpr int DatumRole = Qt::UserRole;
 constexpr int RunningRole = Qt::UserRole + 1;
 
 // Temporary copies of writes killed midway: the settings and run-time files live in the program
-// folder, the VM definition files in the store folders. The tables are written in place.
+// folder with the tables' edit journals, the VM definition files in the store folders. The tables
+// themselves are written in place.
 void removeWriteLeftovers(const StoreLists& stores)
 {
     FileSystem::removeStaleTemporaries(
-        ProgramFolder::path(),
-        {QStringLiteral("vimor.ini"), QStringLiteral("panels.dat"), QStringLiteral("VRPorts.dat")});
+        ProgramFolder::path(), {QStringLiteral("vimor.ini"), QStringLiteral("panels.dat"),
+                                QStringLiteral("VRPorts.dat"), QStringLiteral("*.journal")});
     for (const QString& folder : stores.folders)
         FileSystem::removeStaleTemporaries(ExpandedStoreFolder(folder), {QStringLiteral("*.vm2")});
 }

@@ -13,6 +13,7 @@
 #include "platform/CommandLine.h"
 #include "platform/ProcessStart.h"
 #include "platform/Processes.h"
+#include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
 #include "versions/VersionRegistry.h"
 
@@ -29,6 +30,14 @@
 #include <QTimer>
 
 namespace {
+
+// The processes of VMs that outlive the window that started them. Deleting one would kill its VM,
+// so each stays here, owned, until its VM ends.
+QList<QProcess*>& outlivingProcesses()
+{
+    static QList<QProcess*> processes;
+    return processes;
+}
 
 const QString General = QStringLiteral("General");
 const QString Hardware = QStringLiteral("Hardware");
@@ -114,6 +123,11 @@ Launcher::~Launcher()
             continue;
         process->disconnect();
         process->setParent(nullptr);
+        outlivingProcesses().append(process);
+        QObject::connect(process, &QProcess::finished, process, [process] {
+            outlivingProcesses().removeOne(process);
+            process->deleteLater();
+        });
     }
 }
 
@@ -509,8 +523,12 @@ bool Launcher::SweepProcesses()
         }
         if (!m_host.startingUp()) {
             const QString panel = ReadVMFileValue(vmFile, General, QStringLiteral("PanelID"));
-            if (!panel.isEmpty())
+            if (!panel.isEmpty()) {
                 m_host.RemovePanel(panel);
+                // Today's QEMU leaves its display socket behind; with the panel free, it is no
+                // one's. (It removes its monitor socket itself.)
+                QFile::remove(Panels::DisplaySocketPath(RuntimeFolder::vimorFolder(), panel));
+            }
         }
         m_host.setStartingUp(false);
         if (exists)

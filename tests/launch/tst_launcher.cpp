@@ -1,6 +1,7 @@
 #include "app/ui/TMain.h"
 #include "launch/Kqemu.h"
 #include "launch/MonitorClient.h"
+#include "launch/Panels.h"
 #include "launch/ui/DisplayPanel.h"
 #include "launch/ui/Launcher.h"
 #include "launch/ui/MonitorTerminal.h"
@@ -151,6 +152,7 @@ private slots:
     void unsafeLaunchStringRefused();
     void unableToLaunch();
     void endedProcessesOnePerSweep();
+    void sweepRemovesDisplaySocket();
     void affinity_data();
     void affinity();
     void stopQuestions();
@@ -547,6 +549,28 @@ void TestLauncher::endedProcessesOnePerSweep()
     sleeper.kill();
     sleeper.waitForFinished();
     QVERIFY(!window.CheckPanelSessions());
+}
+
+// The socket file stands in for the one an ended QEMU left; the sweep that frees the panel
+// removes it.
+void TestLauncher::sweepRemovesDisplaySocket()
+{
+    QTemporaryDir runtime;
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString socket = Panels::DisplaySocketPath(RuntimeFolder::vimorFolder(), s("7"));
+    QVERIFY(QFile(socket).open(QIODevice::WriteOnly));
+    // The start-up sweep of an earlier run's row ends the start-up.
+    QVERIFY(appendProcessRow(endedProcessId(), writeVM(s("earlier"), {})));
+    TMain window;
+    const QString vm = writeVM(s("ended"), {s("General/Status=Running"), s("General/PanelID=7")});
+    QVERIFY(appendProcessRow(endedProcessId(), vm));
+    QVERIFY(m_folder->write(s("panels.dat"), "7\r\n"));
+    window.SweepProcesses();
+    const bool removed = !QFile::exists(socket);
+    qputenv("XDG_RUNTIME_DIR", savedRuntime);
+    QVERIFY(removed);
+    QVERIFY(!Panels::PanelsInUse());
 }
 
 void TestLauncher::affinity_data()

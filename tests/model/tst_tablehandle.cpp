@@ -130,6 +130,8 @@ private slots:
     void crashBetweenRecordAndHeader();
     void editRewritesOnlyItsRow();
     void editKeepsDeletionMadeElsewhere();
+    void journaledEditCompletesOnOpen_data();
+    void journaledEditCompletesOnOpen();
     void postWithoutRowFails();
 
     void deleteRow_data();
@@ -886,11 +888,45 @@ void TestTableHandle::editRewritesOnlyItsRow()
     expected.replace(1, 3, after.mid(1, 3));
     expected.replace(at, 10, QByteArray("Yes").leftJustified(10, ' '));
     QCOMPARE(after, expected);
+    QVERIFY(!QFile::exists(path(TableSchemas::VersionTable) + u".journal"_s));
 
     // Another handle sees the edit at its next move.
     TableHandle other;
     QVERIFY(openOn(other, TableSchemas::VersionTable));
     QCOMPARE(walk(other, QStringLiteral("DEFAULT")), QStringList({u"No"_s, u"Yes"_s, u"No"_s}));
+}
+
+// What a kill after the journal was written leaves: opening the table writes the record whole.
+// A journal that is no edit of a counted record is dropped unused.
+void TestTableHandle::journaledEditCompletesOnOpen_data()
+{
+    QTest::addColumn<qint64>("offset");
+    QTest::addColumn<QByteArray>("fields");
+    QTest::addColumn<QString>("vm");
+
+    const qint64 second = ProcessHeaderLength + ProcessRecordLength + 1;
+    const QByteArray edited = processRecord("2", "/vms/new.vm2").mid(1);
+    QTest::newRow("edit of the second row") << second << edited << u"/vms/new.vm2"_s;
+    QTest::newRow("beyond the count") << second + ProcessRecordLength << edited << u"/vms/2.vm2"_s;
+    QTest::newRow("not at a record") << second + 1 << edited << u"/vms/2.vm2"_s;
+    QTest::newRow("cut short") << second << edited.left(100) << u"/vms/2.vm2"_s;
+}
+
+void TestTableHandle::journaledEditCompletesOnOpen()
+{
+    QFETCH(qint64, offset);
+    QFETCH(QByteArray, fields);
+    QFETCH(QString, vm);
+
+    QVERIFY(createProcessTable({QStringLiteral("1"), QStringLiteral("2")}));
+    const QString journal = path(TableSchemas::ProcessTable) + u".journal"_s;
+    QByteArray entry(8, '\0');
+    qToLittleEndian<quint64>(quint64(offset), entry.data());
+    QVERIFY(writeBytes(journal, entry + fields));
+    TableHandle handle;
+    QVERIFY(openOn(handle, TableSchemas::ProcessTable));
+    QCOMPARE(walk(handle, QStringLiteral("VM")), QStringList({u"/vms/1.vm2"_s, vm}));
+    QVERIFY(!QFile::exists(journal));
 }
 
 void TestTableHandle::editKeepsDeletionMadeElsewhere()

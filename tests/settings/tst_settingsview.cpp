@@ -511,7 +511,8 @@ void TestSettingsView::shownNumbers()
     Scene scene;
     QVERIFY(scene.ready());
     QVERIFY(scene.write(baseKeys(u"ALL"_s, u"x86"_s) + keys));
-    const SettingsRow* row = findRow(scene.show().hardware, caption);
+    const SettingsViewModel view = scene.show();
+    const SettingsRow* row = findRow(view.hardware, caption);
     QVERIFY(row);
     QCOMPARE(row->value, value);
 }
@@ -666,18 +667,21 @@ void TestSettingsView::absentKeysShowTheirPresets()
     const QStringList vnc = baseKeys(u"PLAIN"_s, u"x86"_s) +
                             QStringList{u"Hardware/OutputID=2"_s, u"Hardware/Output=VNC Client"_s};
     QVERIFY(scene.write(vnc + QStringList{key}));
-    const SettingsRow* absent = findRow(scene.show().advanced, caption);
+    const SettingsViewModel absentView = scene.show();
+    const SettingsRow* absent = findRow(absentView.advanced, caption);
     QVERIFY(absent);
     QCOMPARE(absent->value, preset);
 
     // A key that is present but empty shows empty.
     QVERIFY(scene.write(vnc + QStringList{key + u'='}));
-    const SettingsRow* empty = findRow(scene.show().advanced, caption);
+    const SettingsViewModel emptyView = scene.show();
+    const SettingsRow* empty = findRow(emptyView.advanced, caption);
     QVERIFY(empty);
     QCOMPARE(empty->value, QString());
 
     QVERIFY(scene.write(vnc + QStringList{key + u"=stored"_s}));
-    const SettingsRow* stored = findRow(scene.show().advanced, caption);
+    const SettingsViewModel storedView = scene.show();
+    const SettingsRow* stored = findRow(storedView.advanced, caption);
     QVERIFY(stored);
     QCOMPARE(stored->value, u"stored"_s);
 }
