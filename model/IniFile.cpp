@@ -358,25 +358,31 @@ QByteArray encodeValue(const QString& value)
     return flat;
 }
 
+// The key's value found by walking the text's lines, or defaultValue.
+QString walkedRead(QByteArrayView text, const QString& section, const QString& key,
+                   const QString& defaultValue)
+{
+    const Name sectionName = makeName(section);
+    const Name keyName = makeName(key);
+    if (sectionName.utf8.isEmpty() || keyName.utf8.isEmpty())
+        return defaultValue;
+    const Lookup found = find(text, sectionName, &keyName);
+    if (!found.keyFound)
+        return defaultValue;
+    return decode(text.sliced(found.valueBegin, found.keyLine.contentEnd - found.valueBegin),
+                  text.sliced(found.keyLine.begin, found.keyLine.contentEnd - found.keyLine.begin));
+}
+
 } // namespace
 
 IniFile::IniFile(QString path, MissingFile missing) : m_path(std::move(path)), m_missing(missing) {}
 
 QString IniFile::read(const QString& section, const QString& key, const QString& defaultValue) const
 {
-    const Name sectionName = makeName(section);
-    const Name keyName = makeName(key);
-    if (sectionName.utf8.isEmpty() || keyName.utf8.isEmpty())
-        return defaultValue;
     QByteArray text;
     if (load(m_path, &text, nullptr) != LoadResult::Loaded)
         return defaultValue;
-    const Lookup found = find(text, sectionName, &keyName);
-    if (!found.keyFound)
-        return defaultValue;
-    const QByteArrayView view(text);
-    return decode(view.sliced(found.valueBegin, found.keyLine.contentEnd - found.valueBegin),
-                  view.sliced(found.keyLine.begin, found.keyLine.contentEnd - found.keyLine.begin));
+    return walkedRead(text, section, key, defaultValue);
 }
 
 bool IniFile::write(const QString& section, const QString& key, const QString& value,
@@ -595,6 +601,13 @@ QString IniSnapshot::read(QAnyStringView section, QAnyStringView key,
 {
     if (!m_loaded)
         return defaultValue;
+    // The first few reads walk the text as IniFile does: indexing a file for one or two keys
+    // (the run state of each VM at start-up) would cost more than it saves.
+    constexpr int WalkedReads = 3;
+    if (!m_indexed && m_walkedReads < WalkedReads) {
+        ++m_walkedReads;
+        return walkedRead(m_text, section.toString(), key.toString(), defaultValue);
+    }
     QVarLengthArray<char, 128> wanted;
     if (!appendFolded(wanted, section))
         return defaultValue;

@@ -80,6 +80,7 @@ private:
     QByteArray m_text;
     bool m_loaded = false;
     mutable bool m_indexed = false;
+    mutable int m_walkedReads = 0;
     mutable QByteArray m_names; // each key's section and name, folded, joined by an LF
     mutable QHash<QByteArrayView, Value> m_values; // views of m_names
 };

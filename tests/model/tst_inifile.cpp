@@ -204,7 +204,9 @@ void TestIniFile::read()
 
     const QString path = fileWith(file);
     QCOMPARE(IniFile(path).read(section, key, kDefault), expected);
-    QCOMPARE(IniSnapshot(path).read(section, key, kDefault), expected);
+    const IniSnapshot snapshot(path);
+    for (int i = 0; i < 4; ++i) // the first reads walk the text, the later ones use its index
+        QCOMPARE(snapshot.read(section, key, kDefault), expected);
     QCOMPARE(contents(path), file);
 }
 
