@@ -3,6 +3,7 @@
 //   bench_launch [RUNS]   (5 by default; needs /usr/bin/qemu-system-x86_64 and qemu-img)
 
 #include "app/ui/TMain.h"
+#include "bench/BenchLibrary.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
@@ -49,9 +50,9 @@ qint64 qemuChild()
 
 bool layOut(const QString& folder, const QString& vm)
 {
-    using namespace TableSchemas;
-    if (!createProgramTables(folder) || !QDir(folder).mkpath(s("VMs")) ||
-        !QDir(folder).mkpath(s("qemu")))
+    const BenchLibrary::Fields version = {
+        {"ID", "v1"}, {"DESC", "QEMU"}, {"PATH", "{VR}\\qemu"}, {"VERID", "0"}};
+    if (!BenchLibrary::layOutTables(folder, version) || !QDir(folder).mkpath(s("qemu")))
         return false;
     // A version folder holding the host's emulator; no display here.
     QFile wrapper(folder + s("/qemu/qemu-system-x86_64"));
@@ -67,26 +68,7 @@ bool layOut(const QString& folder, const QString& vm)
     if (!create.waitForFinished(30000) || create.exitCode() != 0)
         return false;
 
-    TableHandle stores;
-    stores.setFolder(folder);
-    stores.setTableName(VMStoreTable);
-    TableHandle versions;
-    versions.setFolder(folder);
-    versions.setTableName(VersionTable);
-    if (!stores.open() || !versions.open())
-        return false;
-    stores.insert();
-    stores.setFieldValue(s("DSNAME"), s("Default VM Store"));
-    stores.setFieldValue(s("DSID"), s("0"));
-    stores.setFieldValue(s("PATH"), s("{VR}\\VMs"));
-    versions.insert();
-    versions.setFieldValue(s("ID"), s("v1"));
-    versions.setFieldValue(s("DESC"), s("QEMU"));
-    versions.setFieldValue(s("PATH"), s("{VR}\\qemu"));
-    versions.setFieldValue(s("VERID"), s("0"));
-    if (!stores.post() || !versions.post() || !WriteVMTemplate(vm, true))
-        return false;
-    const QList<std::array<const char*, 3>> keys = {
+    const BenchLibrary::Keys keys = {
         {"General", "Arc", "x86"},        {"General", "Qemu Version ID", "v1"},
         {"Hardware", "CPUArc", "64 Bit"}, {"Hardware", "RAM", "32"},
         {"Hardware", "MID", "pc"},        {"Hardware", "VID", "std"},
@@ -94,10 +76,7 @@ bool layOut(const QString& folder, const QString& vm)
         {"Audio", "Enable Sound", "No"},  {"Advanced", "Start Time", ""},
         {"Drives", "HDA", "disk.qcow2"},
     };
-    for (const auto& [section, key, value] : keys)
-        if (!WriteVMFileValue(vm, s(section), s(key), s(value)))
-            return false;
-    return true;
+    return BenchLibrary::writeVM(vm, keys);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include "app/ProgramFolderLayout.h"
 #include "app/ui/TMain.h"
+#include "bench/BenchLibrary.h"
 #include "launch/Panels.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
@@ -42,41 +43,19 @@ int fail(const QString& why)
 
 bool layOut(const QString& folder, QStringList* vms)
 {
-    using namespace TableSchemas;
-    if (!createProgramTables(folder) || !QDir(folder).mkpath(s("VMs")))
-        return false;
-    if (!ProgramFolderLayout::linkHostQemu(folder + s("/qemu"),
-                                           ProgramFolderLayout::Existing::Replace, nullptr))
-        return false;
-
-    TableHandle stores;
-    stores.setFolder(folder);
-    stores.setTableName(VMStoreTable);
-    TableHandle versions;
-    versions.setFolder(folder);
-    versions.setTableName(VersionTable);
-    if (!stores.open() || !versions.open())
-        return false;
-    stores.insert();
-    stores.setFieldValue(s("DSNAME"), s("Default VM Store"));
-    stores.setFieldValue(s("DSID"), s("0"));
-    stores.setFieldValue(s("PATH"), s("{VR}\\VMs"));
     // Today's QEMU, drawing into a panel and with the monitor: every reservation is made.
-    versions.insert();
-    const QList<std::pair<const char*, const char*>> version = {
+    const BenchLibrary::Fields version = {
         {"ID", "v1"},   {"DESC", "QEMU"}, {"PATH", "{VR}\\qemu"}, {"VERID", "3"},
         {"INT", "Yes"}, {"USB", "Yes"},   {"CONSOLE", "Yes"},     {"KQEMU", "No"},
         {"FMOD", "No"}, {"BT", "No"},     {"DEFAULT", "Yes"},
     };
-    for (const auto& [field, value] : version)
-        versions.setFieldValue(s(field), s(value));
-    if (!stores.post() || !versions.post())
+    if (!BenchLibrary::layOutTables(folder, version) ||
+        !ProgramFolderLayout::linkHostQemu(folder + s("/qemu"),
+                                           ProgramFolderLayout::Existing::Replace, nullptr))
         return false;
     for (int i = 1; i <= VMCount; ++i) {
         const QString vm = folder + s("/VMs/vm%1.vm2").arg(i);
-        if (!WriteVMTemplate(vm, true))
-            return false;
-        const QList<std::array<const char*, 3>> keys = {
+        const BenchLibrary::Keys keys = {
             {"General", "Arc", "x86"},        {"General", "Qemu Version ID", "v1"},
             {"Hardware", "CPUArc", "64 Bit"}, {"Hardware", "RAM", "32"},
             {"Hardware", "MID", "pc"},        {"Hardware", "VID", "std"},
@@ -84,10 +63,8 @@ bool layOut(const QString& folder, QStringList* vms)
             {"Hardware", "Network", "No"},    {"Audio", "Enable Sound", "No"},
             {"Advanced", "Start Time", ""},
         };
-        for (const auto& [section, key, value] : keys) {
-            if (!WriteVMFileValue(vm, s(section), s(key), s(value)))
-                return false;
-        }
+        if (!BenchLibrary::writeVM(vm, keys))
+            return false;
         vms->append(vm);
     }
     return true;

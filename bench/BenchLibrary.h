@@ -1,0 +1,58 @@
+#pragma once
+
+// The program folder the launch benchmarks start their VMs from: the tables, the default store
+// "{VR}\VMs" and one QEMU version, and VMs written from the template with some keys set.
+
+#include "model/TableHandle.h"
+#include "model/TableSchemas.h"
+#include "model/VMFile.h"
+
+#include <QDir>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <utility>
+
+namespace BenchLibrary {
+
+using Fields = QList<std::pair<const char*, const char*>>;
+using Keys = QList<std::array<const char*, 3>>;
+
+// The tables, the VMs folder, the default store and a version row with the given fields.
+inline bool layOutTables(const QString& folder, const Fields& version)
+{
+    using namespace TableSchemas;
+    if (!createProgramTables(folder) || !QDir(folder).mkpath(QStringLiteral("VMs")))
+        return false;
+    TableHandle stores;
+    stores.setFolder(folder);
+    stores.setTableName(VMStoreTable);
+    TableHandle versions;
+    versions.setFolder(folder);
+    versions.setTableName(VersionTable);
+    if (!stores.open() || !versions.open())
+        return false;
+    stores.insert();
+    stores.setFieldValue(QStringLiteral("DSNAME"), QStringLiteral("Default VM Store"));
+    stores.setFieldValue(QStringLiteral("DSID"), QStringLiteral("0"));
+    stores.setFieldValue(QStringLiteral("PATH"), QStringLiteral("{VR}\\VMs"));
+    versions.insert();
+    for (const auto& [field, value] : version)
+        versions.setFieldValue(QString::fromUtf8(field), QString::fromUtf8(value));
+    return stores.post() && versions.post();
+}
+
+// A VM definition file from the template, with the keys set.
+inline bool writeVM(const QString& vm, const Keys& keys)
+{
+    if (!WriteVMTemplate(vm, true))
+        return false;
+    for (const auto& [section, key, value] : keys)
+        if (!WriteVMFileValue(vm, QString::fromUtf8(section), QString::fromUtf8(key),
+                              QString::fromUtf8(value)))
+            return false;
+    return true;
+}
+
+} // namespace BenchLibrary
