@@ -75,8 +75,6 @@ QString formatOption(const QString& path)
     return QStringLiteral(",format=") + ModernOptions::imageFormat(path);
 }
 
-// Turns one VM definition file into QEMU's arguments, keeping note of the first value that would
-// break the string's grouping.
 // Whether the folder holds a file named "*.bin" in any case, hidden ones aside: the first one
 // found answers, where a listing would read, sort and pattern-match the whole folder.
 bool holdsBios(const QString& folder)
@@ -118,6 +116,8 @@ QString biosFolder(const QString& stored)
     return found;
 }
 
+// Turns one VM definition file into QEMU's arguments, keeping note of the first value that would
+// break the string's grouping.
 class Builder final
 {
 public:
