@@ -2,6 +2,7 @@
 #include "app/ui/TMain.h"
 #include "model/ProgramFolder.h"
 #include "platform/SingleInstance.h"
+#include "platform/ui/ImageLibrary.h"
 #include "platform/ui/Interaction.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QPixmap>
 
 #include <cstdio>
 
@@ -47,11 +49,12 @@ int main(int argc, char* argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     // The desktop entry's name ties the windows to it (and its icon) on Wayland.
     QGuiApplication::setDesktopFileName(QStringLiteral("vimor"));
-    // The window carries the small sizes, named with their size so none is decoded before it is
-    // drawn; the large ones serve the desktop's menus, which take them from the icon theme.
+    // The window carries the small sizes; the large ones serve the desktop's menus, which take them
+    // from the icon theme.
     QIcon icon;
     for (const int size : {16, 22, 24, 32, 48, 64})
-        icon.addFile(QStringLiteral(":/icons/vimor-%1.bmp").arg(size), QSize(size, size));
+        icon.addPixmap(QPixmap::fromImage(
+            ReadResourcePicture(QStringLiteral(":/icons/vimor-%1.bmp").arg(size), "BMP")));
     QApplication::setWindowIcon(icon);
 
     QCommandLineParser parser;

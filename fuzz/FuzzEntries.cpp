@@ -7,6 +7,7 @@
 #include "model/IniFile.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
+#include "platform/Bitmap.h"
 #include "platform/CommandLine.h"
 #include "platform/ProcessStart.h"
 #include "platform/Processes.h"
@@ -398,6 +399,28 @@ void runProc(QByteArrayView data, const QString&)
         check(cmdline.contains(argument.toLocal8Bit()), "a found argument is in the text");
 }
 
+// ---------------------------------------------------------------------------------------------
+// The program's own bitmaps: the image library's pictures and the window icon.
+
+void runBitmap(QByteArrayView data, const QString&)
+{
+    const std::optional<BitmapPixels> pixels = ParseBitmap(data);
+    if (!pixels)
+        return;
+    check(pixels->width > 0 && pixels->height > 0, "a bitmap read has pixels");
+    const auto* begin = reinterpret_cast<const uchar*>(data.data());
+    const auto* end = begin + data.size();
+    // Every byte of every row is read, so that the sanitizer sees a row reaching outside.
+    quint64 sum = 0;
+    for (int y = 0; y < pixels->height; ++y) {
+        const uchar* row = pixels->row(y);
+        check(row >= begin && row + qptrdiff(pixels->width) * 4 <= end, "rows lie in the data");
+        for (qptrdiff x = 0; x < qptrdiff(pixels->width) * 4; ++x)
+            sum += row[x];
+    }
+    check(sum <= 1020u * quint64(pixels->width) * quint64(pixels->height), "four bytes a pixel");
+}
+
 constexpr FuzzEntry Entries[] = {
     {"ini", runIni},
     {"table", runTable},
@@ -408,6 +431,7 @@ constexpr FuzzEntry Entries[] = {
     {"panels", runPanels},
     {"commandline", runCommandLine},
     {"proc", runProc},
+    {"bitmap", runBitmap},
 };
 
 } // namespace

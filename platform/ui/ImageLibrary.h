@@ -1,23 +1,35 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QImage>
 #include <QList>
 #include <QPixmap>
 #include <QString>
 
 class QWidget;
 
-// One image strip of the image library: pictures addressed by position, from 0.
+// One image strip of the image library: pictures addressed by position, from 0. A picture is
+// kept as its file's bytes and decoded when first asked for: the start shows few of them.
 class ImageStrip final
 {
 public:
-    int count() const { return int(m_images.size()); }
+    int count() const { return int(m_pictures.size()); }
     // An empty pixmap for a position outside the strip, so a missing library shows no pictures.
     QPixmap image(int index) const;
-    void clear() { m_images.clear(); }
-    void add(const QPixmap& image) { m_images.append(image); }
+    void clear() { m_pictures.clear(); }
+    // The next position: a picture file's bytes, empty for a missing picture.
+    void add(const QByteArray& picture);
+    // The next position: a picture already made.
+    void add(const QPixmap& picture);
 
 private:
-    QList<QPixmap> m_images;
+    struct Picture
+    {
+        QByteArray source;
+        QPixmap image;
+        bool decoded = false;
+    };
+    mutable QList<Picture> m_pictures;
 };
 
 // The four strips of the image library "vimordll.dll" in the program folder: a resource file whose
@@ -39,3 +51,9 @@ struct ImageLibrary
 // Loads one strip: the pictures prefix1 to prefixN. False when the library cannot be opened.
 bool LoadImageStrip(const QString& libraryFile, const QString& prefix, int count,
                     ImageStrip& strip);
+
+// A picture held in memory: the program's own bitmaps are read directly, since Qt's readers look up
+// their plugins on first use; any other picture goes to Qt with that format (null: any format).
+QImage ReadPicture(QByteArrayView data, const char* format);
+// A picture from a resource path (":/..."), read the same way; null when there is none.
+QImage ReadResourcePicture(const QString& path, const char* format);
