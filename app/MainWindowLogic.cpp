@@ -12,9 +12,9 @@ QPoint CentredPanelPosition(const QSize& area, const QSize& panel)
 
 int CompareVMNames(const QString& a, const QString& b)
 {
-    // Building a collator is costly; keep one for the locale in force.
-    static QCollator collator;
-    static QString localeName;
+    // Building a collator is costly; keep one for the locale in force, on each thread that sorts.
+    thread_local QCollator collator;
+    thread_local QString localeName;
     const QLocale locale;
     if (locale.name() != localeName || collator.caseSensitivity() != Qt::CaseInsensitive) {
         collator = QCollator(locale);

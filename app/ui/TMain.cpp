@@ -66,6 +66,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -109,6 +110,8 @@ QTreeWidget* newSettingsList(const QString& first, QWidget* parent)
 
 TMain::TMain(QWidget* parent) : QMainWindow(parent), m_versions(VRVersDB, VerLookupDB, VMStoreDB)
 {
+    // The library is read on a second thread while the window is built; the reset below takes it.
+    m_preload = std::make_unique<LibraryPreload>(ProgramFolder::path());
     setWindowTitle(QStringLiteral("Vimor 7.0"));
     resize(977, 672);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -624,14 +627,34 @@ void TMain::LoadStoreLists(bool create)
     ::LoadStoreLists(VMStoreDB, m_storeLists, create);
 }
 
+namespace {
+
+// The library in the tree's order: by name, as CompareVMNames orders them, ties as listed.
+QList<TMain::LibraryEntry> inTreeOrder(const QList<TMain::LibraryEntry>& library)
+{
+    QList<int> order(library.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&library](int a, int b) {
+        return CompareVMNames(library[a].name, library[b].name) < 0;
+    });
+    QList<TMain::LibraryEntry> sorted;
+    sorted.reserve(library.size());
+    for (const int at : order)
+        sorted.append(library[at]);
+    return sorted;
+}
+
+} // namespace
+
 void TMain::BuildVMTree()
 {
     QList<LibraryEntry> library;
     const QStringList files = LibraryScan(VMStoreDB);
     library.reserve(files.size());
     for (const QString& file : files)
-        library.append({file, ReadVMFileValue(file, General, QStringLiteral("Status")) == Running});
-    BuildVMTree(library);
+        library.append({file, ReadVMFileValue(file, General, QStringLiteral("Status")) == Running,
+                        VMNameOf(file)});
+    BuildVMTree(inTreeOrder(library));
 }
 
 void TMain::BuildVMTree(const QList<LibraryEntry>& library)
@@ -645,29 +668,16 @@ void TMain::BuildVMTree(const QList<LibraryEntry>& library)
     m_root->setIcon(0, vmIcon(false));
     TV->setCurrentItem(m_root);
 
-    struct Node
-    {
-        QString name;
-        QString file;
-        bool running;
-    };
-    QList<Node> nodes;
-    nodes.reserve(library.size());
-    for (const LibraryEntry& vm : library)
-        nodes.append({VMNameOf(vm.file), vm.file, vm.running});
-    std::stable_sort(nodes.begin(), nodes.end(), [](const Node& a, const Node& b) {
-        return CompareVMNames(a.name, b.name) < 0;
-    });
     QList<QTreeWidgetItem*> items;
-    items.reserve(nodes.size());
+    items.reserve(library.size());
     // Two pictures shared by every item, rather than a picture made for each.
     const QIcon stopped = vmIcon(false);
     const QIcon running = vmIcon(true);
-    for (const Node& node : nodes) {
-        auto* item = new QTreeWidgetItem({node.name});
-        item->setData(0, DatumRole, node.file);
-        item->setIcon(0, node.running ? running : stopped);
-        item->setData(0, RunningRole, node.running);
+    for (const LibraryEntry& vm : library) {
+        auto* item = new QTreeWidgetItem({vm.name});
+        item->setData(0, DatumRole, vm.file);
+        item->setIcon(0, vm.running ? running : stopped);
+        item->setData(0, RunningRole, vm.running);
         items.append(item);
     }
     m_root->addChildren(items);
@@ -720,21 +730,38 @@ QList<TMain::LibraryEntry> TMain::ResetEmbeddedSessions()
     QList<LibraryEntry> library;
     const QStringList files = LibraryScan(VMStoreDB);
     library.reserve(files.size());
-    for (const QString& file : files) {
-        // One reading of each file: this runs over the whole library at every start.
-        const IniSnapshot vm(file);
-        const bool running = vm.read(General, u"Status") == Running;
-        if (!running || vm.read(u"Hardware", u"OutputID") != QStringLiteral("0")) {
-            library.append({file, running});
+    // What was read while the window was built serves if the stores still list the same files.
+    LibraryPreload::Result preloaded = m_preload ? m_preload->take() : LibraryPreload::Result();
+    const bool usePreloaded = preloaded.files == files;
+    for (qsizetype at = 0; at < files.size(); ++at) {
+        const QString& file = files[at];
+        LibraryPreload::VMState state;
+        const QString name = usePreloaded ? preloaded.names[at] : VMNameOf(file);
+        if (usePreloaded) {
+            state = std::move(preloaded.states[at]);
+        } else {
+            // One reading of each file: this runs over the whole library at every start.
+            const IniSnapshot vm(file);
+            state = {vm.read(General, u"Status"), vm.read(u"Hardware", u"OutputID")};
+        }
+        const bool running = state.status == Running;
+        if (!running || state.outputId != QStringLiteral("0")) {
+            library.append({file, running, name});
             continue;
         }
         WriteVMFileValue(file, General, QStringLiteral("PanelID"), QString());
         const bool stopped =
             WriteVMFileValue(file, General, QStringLiteral("Status"), QStringLiteral("Stopped"));
         WriteVMFileValue(file, General, QStringLiteral("StatusID"), QString());
-        library.append({file, !stopped});
+        library.append({file, !stopped, name});
     }
-    return library;
+    if (!usePreloaded)
+        return inTreeOrder(library);
+    QList<LibraryEntry> sorted;
+    sorted.reserve(library.size());
+    for (const int at : std::as_const(preloaded.treeOrder))
+        sorted.append(library[at]);
+    return sorted;
 }
 
 bool TMain::TerminateEmbeddedSessions()

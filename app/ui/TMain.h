@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LibraryPreload.h"
 #include "launch/ui/DisplayPanel.h"
 #include "launch/ui/Launcher.h"
 #include "library/VMStores.h"
@@ -14,6 +15,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class AboutDialog;
 class AdvancedEditors;
@@ -113,9 +115,11 @@ public:
     {
         QString file;
         bool running = false;
+        QString name; // VMNameOf(file)
     };
     void LoadStoreLists(bool create);
     void BuildVMTree();
+    // Fills the tree with the library's files, given in the tree's order.
     void BuildVMTree(const QList<LibraryEntry>& library);
     void SelectFirstVM();
     // Selects the VM node of the given definition file; false when the tree has none.
@@ -124,7 +128,7 @@ public:
     void SetNodeState(const QString& vmName, bool running) override;
     void SetNodeStateStopped(const QString& vmFile);
     // Stops the recorded sessions of VMs shown inside the window, which ended with the last run,
-    // and returns the library's files with their run states afterwards.
+    // and returns the library's files with their run states afterwards, in the tree's order.
     QList<LibraryEntry> ResetEmbeddedSessions();
     bool TerminateEmbeddedSessions();
     bool VMNameExists(const QString& name);
@@ -259,6 +263,8 @@ private:
     std::pair<int, QString> selectedHardwareRow() const;
     QIcon vmIcon(bool running) const;
 
+    // The library as read while the window was being built; taken by the start's reset.
+    std::unique_ptr<LibraryPreload> m_preload;
     StartSettings m_settings;
     ImageLibrary m_images;
     StoreLists m_storeLists;
