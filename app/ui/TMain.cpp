@@ -134,9 +134,6 @@ TMain::TMain(QWidget* parent) : QMainWindow(parent), m_versions(VRVersDB, VerLoo
     ReadSettings(false);
     const int kqemu = KqemuServiceState();
     setStatusPanel(1, kqemu == 0 || kqemu == 1 ? QString() : KqemuStarted);
-    LoadConsoleFontFile(ProgramFolder::file(QStringLiteral("\\term_hex.fon")));
-    m_terminalFont = ConsoleFont();
-    m_terminal->setFont(m_terminalFont);
 }
 
 TMain::~TMain()
@@ -291,12 +288,7 @@ void TMain::createPages()
     connect(HLV, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { m_hardwareMenu->popup(HLV->viewport()->mapToGlobal(at)); });
     hardwareLayout->addWidget(HLV);
-    // The output of QEMU and of the image tool is collected here, out of sight.
-    m_logView = new QPlainTextEdit(hardwarePage);
-    m_logView->setReadOnly(true);
-    m_logView->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_logView->hide();
-    hardwareLayout->addWidget(m_logView);
+    m_hardwarePage = hardwarePage;
 
     DLV = newSettingsList(QStringLiteral("Drive"), m_vmPages);
     ALV = newSettingsList(QStringLiteral("Advanced"), m_vmPages);
@@ -312,12 +304,14 @@ void TMain::createPages()
     m_consoleToolBar->setIconSize(QSize(16, 16));
     consoleLayout->addWidget(m_consoleToolBar);
     m_consoleArea = new QScrollArea(consolePage);
-    m_consoleArea->setStyleSheet(QStringLiteral("QScrollArea { background: black; }"));
     m_consoleArea->setFrameShape(QFrame::NoFrame);
+    QPalette black = m_consoleArea->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    m_consoleArea->viewport()->setPalette(black);
+    m_consoleArea->viewport()->setBackgroundRole(QPalette::Window);
+    m_consoleArea->viewport()->setAutoFillBackground(true);
     m_consoleCanvas = new QWidget;
     m_consoleCanvas->setAutoFillBackground(true);
-    QPalette black = m_consoleCanvas->palette();
-    black.setColor(QPalette::Window, Qt::black);
     m_consoleCanvas->setPalette(black);
     for (int number = 1; number <= PanelCount; ++number) {
         auto* displayPanel = new DisplayPanel(m_consoleCanvas);
@@ -481,6 +475,11 @@ void TMain::RunFirstRunStep()
 {
     if (!m_startingUp)
         return;
+    // The terminal's font waits until the window is up: finding it costs the start a font
+    // file and a font match, for a tab that is not showing.
+    LoadConsoleFontFile(ProgramFolder::file(QStringLiteral("\\term_hex.fon")));
+    m_terminalFont = ConsoleFont();
+    m_terminal->setFont(m_terminalFont);
     if (m_settings.wizardComplete == 0)
         ShowFirstRunWizard();
     UpdateKqemuMenu();
@@ -1056,14 +1055,29 @@ void TMain::setMonitorConnected(bool connected)
     m_consoleToolBar->setEnabled(connected);
 }
 
+// The output of QEMU and of the image tool is collected here, out of sight. The view is made
+// with the first line: most sessions never collect one.
+QPlainTextEdit& TMain::logView()
+{
+    if (!m_logView) {
+        m_logView = new QPlainTextEdit(m_hardwarePage);
+        m_logView->setReadOnly(true);
+        m_logView->setLineWrapMode(QPlainTextEdit::NoWrap);
+        m_logView->hide();
+        m_hardwarePage->layout()->addWidget(m_logView);
+    }
+    return *m_logView;
+}
+
 void TMain::ClearLog()
 {
-    m_logView->clear();
+    if (m_logView)
+        m_logView->clear();
 }
 
 void TMain::AppendLog(const QString& line)
 {
-    m_logView->appendPlainText(line);
+    logView().appendPlainText(line);
 }
 
 bool TMain::MonitorConnect(int port)
@@ -1332,7 +1346,7 @@ void TMain::setSysTimerEnabled(bool on)
 
 QString TMain::logText() const
 {
-    return m_logView->toPlainText();
+    return m_logView ? m_logView->toPlainText() : QString();
 }
 
 LaunchEnvironment TMain::launchEnvironment()

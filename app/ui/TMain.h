@@ -286,7 +286,9 @@ private:
     QTreeWidget* HLV = nullptr;
     QTreeWidget* DLV = nullptr;
     QTreeWidget* ALV = nullptr;
+    QWidget* m_hardwarePage = nullptr;
     QPlainTextEdit* m_logView = nullptr;
+    QPlainTextEdit& logView();
     QScrollArea* m_consoleArea = nullptr;
     QWidget* m_consoleCanvas = nullptr;
     AboutDialog& aboutDialog();

@@ -1,5 +1,6 @@
 #include "app/ui/ConsoleFont.h"
 #include "app/ui/TMain.h"
+#include "launch/ui/MonitorTerminal.h"
 #include "library/ui/VMStoresWindow.h"
 #include "model/ProgramFolder.h"
 #include "model/Settings.h"
@@ -403,6 +404,19 @@ private slots:
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown.at(0), shown.at(1));
         QCOMPARE(window.findChildren<QDialog*>().size(), 1);
+    }
+
+    // The terminal's font is set once the window has appeared, not while it is being built.
+    void terminalFontSetAfterTheWindowShows()
+    {
+        TempProgramFolder folder;
+        writeSettings(folder, "[General]\r\nWizard7Complete=1\r\n");
+        TMain window;
+        QVERIFY(window.monitorTerminal()->font().family() != ConsoleFontFamily);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_COMPARE(window.monitorTerminal()->font().family(), ConsoleFontFamily);
+        QCOMPARE(window.terminalFont(), window.monitorTerminal()->font());
     }
 
     void failedWriteIsReported()
