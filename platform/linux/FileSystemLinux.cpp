@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileDevice>
 #include <QFileInfo>
@@ -11,6 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -191,15 +192,32 @@ int removeStaleTemporaries(const QString& folder, const QStringList& files, int 
 {
     if (folder.isEmpty())
         return 0;
-    const QDateTime oldest = QDateTime::currentDateTimeUtc().addSecs(-minAgeSecs);
+    // Listed by hand: a store holds many files and this runs over every store at each start.
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return 0;
+    const qint64 oldestMsecs = QDateTime::currentMSecsSinceEpoch() - qint64(minAgeSecs) * 1000;
     QStringList stale;
-    QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::NoSymLinks);
-    while (entries.hasNext()) {
-        entries.next();
-        if (isTemporaryCopy(entries.fileName(), files) &&
-            entries.fileInfo().lastModified().toUTC() < oldest)
-            stale.append(entries.filePath());
+    while (const dirent* entry = ::readdir(dir)) {
+        // A copy's name ends in a dot and six letters; most names fail that on their bytes.
+        const size_t length = std::strlen(entry->d_name);
+        if (length < 8 || entry->d_name[length - 7] != '.' ||
+            (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN))
+            continue;
+        const QString name = QFile::decodeName(entry->d_name);
+        if (!isTemporaryCopy(name, files))
+            continue;
+        const QString path = folder + QLatin1Char('/') + name;
+        struct stat status
+        {};
+        if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+            continue;
+        const qint64 modified =
+            qint64(status.st_mtim.tv_sec) * 1000 + status.st_mtim.tv_nsec / 1000000;
+        if (modified < oldestMsecs)
+            stale.append(path);
     }
+    ::closedir(dir);
     if (stale.isEmpty())
         return 0;
     // A copy still being written belongs to a live writer, however old it looks.
