@@ -6,10 +6,10 @@
 
 #include <thread>
 
-// The start's reading of the VM library, done on a second thread while the main window is being
-// built: the files of every store, each file's run state and display mode, and the order of the
-// tree. It only reads; the window uses the result when its own scan of the stores finds the same
-// files, and reads afresh otherwise.
+// The start's scan of the VM library, done on a second thread while the main window is being
+// built: the files of every store (as LibraryScan lists them), each file's run state and display
+// mode, and the order of the tree. It only reads, through its own handle on the store table; the
+// writes that depend on what it read stay with the window, in their order.
 class LibraryPreload final
 {
 public:

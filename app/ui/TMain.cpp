@@ -110,7 +110,8 @@ QTreeWidget* newSettingsList(const QString& first, QWidget* parent)
 
 TMain::TMain(QWidget* parent) : QMainWindow(parent), m_versions(VRVersDB, VerLookupDB, VMStoreDB)
 {
-    // The library is read on a second thread while the window is built; the reset below takes it.
+    // The library is scanned and read on a second thread while the window is built; the start's
+    // reset takes it.
     m_preload = std::make_unique<LibraryPreload>(ProgramFolder::path());
     setWindowTitle(QStringLiteral("Vimor 7.0"));
     resize(977, 672);
@@ -726,12 +727,14 @@ void TMain::SetNodeStateStopped(const QString& vmFile)
 
 QList<TMain::LibraryEntry> TMain::ResetEmbeddedSessions()
 {
+    // At the start the stores were scanned and the files read while the window was built; a later
+    // reset scans and reads here.
+    const bool usePreloaded = m_preload != nullptr;
+    LibraryPreload::Result preloaded = usePreloaded ? m_preload->take() : LibraryPreload::Result();
+    m_preload.reset();
+    const QStringList files = usePreloaded ? preloaded.files : LibraryScan(VMStoreDB);
     QList<LibraryEntry> library;
-    const QStringList files = LibraryScan(VMStoreDB);
     library.reserve(files.size());
-    // What was read while the window was built serves if the stores still list the same files.
-    LibraryPreload::Result preloaded = m_preload ? m_preload->take() : LibraryPreload::Result();
-    const bool usePreloaded = preloaded.files == files;
     for (qsizetype at = 0; at < files.size(); ++at) {
         const QString& file = files[at];
         LibraryPreload::VMState state;

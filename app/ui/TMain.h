@@ -263,7 +263,8 @@ private:
     std::pair<int, QString> selectedHardwareRow() const;
     QIcon vmIcon(bool running) const;
 
-    // The library as read while the window was being built; taken by the start's reset.
+    // The library as scanned and read while the window was being built; the start's reset takes
+    // it.
     std::unique_ptr<LibraryPreload> m_preload;
     StartSettings m_settings;
     ImageLibrary m_images;
