@@ -48,7 +48,9 @@ int openSource(const QString& path)
 }
 
 // Opens the destination without truncating it yet: truncating the source itself (the same file
-// chosen twice) would destroy it and report an empty copy as a success.
+// chosen twice) would destroy it and report an empty copy as a success. A new, empty file is not
+// truncated at all: ext4 takes a truncation to nothing for a file being replaced and pushes all
+// of it to the disk at close, which made the copy a third slower than dd.
 int openDestination(const QString& path, int sourceFd)
 {
     const int fd =
@@ -59,7 +61,7 @@ int openDestination(const QString& path, int sourceFd)
     struct stat destination = {};
     if (::fstat(sourceFd, &source) != 0 || ::fstat(fd, &destination) != 0 ||
         (source.st_dev == destination.st_dev && source.st_ino == destination.st_ino) ||
-        ::ftruncate(fd, 0) != 0) {
+        (destination.st_size > 0 && ::ftruncate(fd, 0) != 0)) {
         ::close(fd);
         return -1;
     }
