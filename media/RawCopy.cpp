@@ -3,6 +3,7 @@
 #include "model/ProgramFolder.h"
 #include "platform/HostDrives.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -113,6 +114,14 @@ bool copyChunks(int source, int destination, const std::function<void(qint64 cop
 }
 
 } // namespace
+
+void CopyEventPacer::afterChunk()
+{
+    if (m_lastRun.isValid() && m_lastRun.elapsed() < EventPauseMsecs)
+        return;
+    QCoreApplication::processEvents();
+    m_lastRun.start();
+}
 
 bool CopyRawDrive(const QString& driveLetter, const QString& destination,
                   const std::function<void(int percent)>& progress)

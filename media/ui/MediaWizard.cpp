@@ -11,7 +11,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -361,9 +360,10 @@ void MediaWizard::MINextClick()
     m_created->hide();
     repaint();
 
-    const bool copied = CopyRawDrive(drive, destination, [this](int percent) {
+    CopyEventPacer events;
+    const bool copied = CopyRawDrive(drive, destination, [this, &events](int percent) {
         m_progress->setValue(percent);
-        QCoreApplication::processEvents();
+        events.afterChunk();
     });
     if (!copied) {
         Interaction::error(this, CopyFailed);

@@ -41,6 +41,7 @@ private slots:
     void failures_data();
     void failures();
     void refusesToCopyOntoItself();
+    void eventsRunDuringACopy();
 
     void blankFloppy();
     void blankFloppyFailures_data();
@@ -203,6 +204,22 @@ void TestRawCopy::refusesToCopyOntoItself()
     QVERIFY(writeFile(file, medium));
     QVERIFY(!CopyRawDevice(file, file, {}));
     QCOMPARE(readAll(file), medium);
+}
+
+// The first chunk lets pending events run, and so does any chunk after the pause.
+void TestRawCopy::eventsRunDuringACopy()
+{
+    CopyEventPacer events;
+    int delivered = 0;
+    QMetaObject::invokeMethod(
+        this, [&delivered] { ++delivered; }, Qt::QueuedConnection);
+    events.afterChunk();
+    QCOMPARE(delivered, 1);
+    QMetaObject::invokeMethod(
+        this, [&delivered] { ++delivered; }, Qt::QueuedConnection);
+    QTest::qSleep(CopyEventPacer::EventPauseMsecs + 1);
+    events.afterChunk();
+    QCOMPARE(delivered, 2);
 }
 
 void TestRawCopy::blankFloppy()
