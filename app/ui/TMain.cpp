@@ -92,6 +92,54 @@ void removeWriteLeftovers(const StoreLists& stores)
         FileSystem::removeStaleTemporaries(ExpandedStoreFolder(folder), {QStringLiteral("*.vm2")});
 }
 
+// A VM's node in the tree. Its file, run state and picture are members rather than item data: as
+// data, each took allocations of its own, which a large library paid for at every start.
+class VMNode final : public QTreeWidgetItem
+{
+public:
+    VMNode(const QString& name, const QString& file, bool running, const QIcon& picture)
+        : QTreeWidgetItem(QStringList{name}), m_file(file), m_picture(picture), m_running(running)
+    {}
+
+    QVariant data(int column, int role) const override
+    {
+        if (column == 0) {
+            switch (role) {
+            case DatumRole:
+                return m_file;
+            case RunningRole:
+                return m_running;
+            case Qt::DecorationRole:
+                return m_picture;
+            default:
+                break;
+            }
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+    void setData(int column, int role, const QVariant& value) override
+    {
+        if (column != 0 ||
+            (role != DatumRole && role != RunningRole && role != Qt::DecorationRole)) {
+            QTreeWidgetItem::setData(column, role, value);
+            return;
+        }
+        if (role == DatumRole)
+            m_file = value.toString();
+        else if (role == RunningRole)
+            m_running = value.toBool();
+        else
+            m_picture = value.value<QIcon>();
+        emitDataChanged();
+    }
+
+private:
+    QString m_file;
+    QIcon m_picture;
+    bool m_running;
+};
+
 QTreeWidget* newSettingsList(const QString& first, QWidget* parent)
 {
     auto* list = new QTreeWidget(parent);
@@ -673,13 +721,8 @@ void TMain::BuildVMTree(const QList<LibraryEntry>& library)
     // Two pictures shared by every item, rather than a picture made for each.
     const QIcon stopped = vmIcon(false);
     const QIcon running = vmIcon(true);
-    for (const LibraryEntry& vm : library) {
-        auto* item = new QTreeWidgetItem({vm.name});
-        item->setData(0, DatumRole, vm.file);
-        item->setIcon(0, vm.running ? running : stopped);
-        item->setData(0, RunningRole, vm.running);
-        items.append(item);
-    }
+    for (const LibraryEntry& vm : library)
+        items.append(new VMNode(vm.name, vm.file, vm.running, vm.running ? running : stopped));
     m_root->addChildren(items);
     m_root->setExpanded(true);
     setStatusPanel(0, QStringLiteral("Total Virtual Machines: %1").arg(items.size()));
