@@ -6,9 +6,6 @@
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
 
-#include <algorithm>
-#include <numeric>
-
 LibraryPreload::LibraryPreload(const QString& programFolder)
     : m_thread([this, programFolder] {
           TableHandle stores;
@@ -19,16 +16,10 @@ LibraryPreload::LibraryPreload(const QString& programFolder)
           QStringList& names = m_result.names;
           names.reserve(m_result.files.size());
           for (const QString& file : std::as_const(m_result.files)) {
-              const IniSnapshot vm(file);
-              m_result.states.append(
-                  {vm.read(u"General", u"Status"), vm.read(u"Hardware", u"OutputID")});
+              m_result.states.append(stateOf(file));
               names.append(VMNameOf(file));
           }
-          m_result.treeOrder.resize(m_result.files.size());
-          std::iota(m_result.treeOrder.begin(), m_result.treeOrder.end(), 0);
-          std::stable_sort(
-              m_result.treeOrder.begin(), m_result.treeOrder.end(),
-              [&names](int a, int b) { return CompareVMNames(names[a], names[b]) < 0; });
+          m_result.treeOrder = TreeOrder(names);
       })
 {}
 
@@ -43,4 +34,11 @@ LibraryPreload::Result LibraryPreload::take()
     if (m_thread.joinable())
         m_thread.join();
     return std::exchange(m_result, Result());
+}
+
+LibraryPreload::VMState LibraryPreload::stateOf(const QString& vmFile)
+{
+    // One reading of the file: this runs over the whole library at every start.
+    const IniSnapshot vm(vmFile);
+    return {vm.read(u"General", u"Status"), vm.read(u"Hardware", u"OutputID")};
 }

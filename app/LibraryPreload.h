@@ -35,6 +35,9 @@ public:
     // Waits for the reading and hands its result over; later calls give an empty result.
     Result take();
 
+    // What the start reads of one VM file.
+    static VMState stateOf(const QString& vmFile);
+
 private:
     Result m_result;
     std::thread m_thread;

@@ -3,6 +3,9 @@
 #include <QCollator>
 #include <QLocale>
 
+#include <algorithm>
+#include <numeric>
+
 QPoint CentredPanelPosition(const QSize& area, const QSize& panel)
 {
     const int left = panel.width() < area.width() ? (area.width() - panel.width()) / 2 : 0;
@@ -25,4 +28,13 @@ int CompareVMNames(const QString& a, const QString& b)
     if (primary != 0)
         return primary;
     return QString::compare(a, b, Qt::CaseSensitive);
+}
+
+QList<int> TreeOrder(const QStringList& names)
+{
+    QList<int> order(names.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&names](int a, int b) { return CompareVMNames(names[a], names[b]) < 0; });
+    return order;
 }

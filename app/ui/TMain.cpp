@@ -66,7 +66,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
@@ -678,18 +677,23 @@ void TMain::LoadStoreLists(bool create)
 namespace {
 
 // The library in the tree's order: by name, as CompareVMNames orders them, ties as listed.
-QList<TMain::LibraryEntry> inTreeOrder(const QList<TMain::LibraryEntry>& library)
+QList<TMain::LibraryEntry> inTreeOrder(const QList<TMain::LibraryEntry>& library,
+                                       const QList<int>& order)
 {
-    QList<int> order(library.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&library](int a, int b) {
-        return CompareVMNames(library[a].name, library[b].name) < 0;
-    });
     QList<TMain::LibraryEntry> sorted;
     sorted.reserve(library.size());
     for (const int at : order)
         sorted.append(library[at]);
     return sorted;
+}
+
+QList<TMain::LibraryEntry> inTreeOrder(const QList<TMain::LibraryEntry>& library)
+{
+    QStringList names;
+    names.reserve(library.size());
+    for (const TMain::LibraryEntry& vm : library)
+        names.append(vm.name);
+    return inTreeOrder(library, TreeOrder(names));
 }
 
 } // namespace
@@ -780,15 +784,9 @@ QList<TMain::LibraryEntry> TMain::ResetEmbeddedSessions()
     library.reserve(files.size());
     for (qsizetype at = 0; at < files.size(); ++at) {
         const QString& file = files[at];
-        LibraryPreload::VMState state;
         const QString name = usePreloaded ? preloaded.names[at] : VMNameOf(file);
-        if (usePreloaded) {
-            state = std::move(preloaded.states[at]);
-        } else {
-            // One reading of each file: this runs over the whole library at every start.
-            const IniSnapshot vm(file);
-            state = {vm.read(General, u"Status"), vm.read(u"Hardware", u"OutputID")};
-        }
+        const LibraryPreload::VMState state =
+            usePreloaded ? std::move(preloaded.states[at]) : LibraryPreload::stateOf(file);
         const bool running = state.status == Running;
         if (!running || state.outputId != QStringLiteral("0")) {
             library.append({file, running, name});
@@ -800,13 +798,7 @@ QList<TMain::LibraryEntry> TMain::ResetEmbeddedSessions()
         WriteVMFileValue(file, General, QStringLiteral("StatusID"), QString());
         library.append({file, !stopped, name});
     }
-    if (!usePreloaded)
-        return inTreeOrder(library);
-    QList<LibraryEntry> sorted;
-    sorted.reserve(library.size());
-    for (const int at : std::as_const(preloaded.treeOrder))
-        sorted.append(library[at]);
-    return sorted;
+    return usePreloaded ? inTreeOrder(library, preloaded.treeOrder) : inTreeOrder(library);
 }
 
 bool TMain::TerminateEmbeddedSessions()
