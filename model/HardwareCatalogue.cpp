@@ -25,11 +25,13 @@ using Rows = std::span<const Row>;
 constexpr Row X86Machines32[] = {
     {u"Standard ACPI PCI Based PC", u"pc"},
     {u"Standard ISA Based PC", u"isapc"},
+    {u"Standard PC (Q35 + ICH9, 2009)", u"q35"},
 };
 
 constexpr Row X86Machines64[] = {
     {u"Standard PCI Based PC", u"pc"},
     {u"Standard ISA Based PC", u"isapc"},
+    {u"Standard PC (Q35 + ICH9, 2009)", u"q35"},
 };
 
 constexpr Row ArmMachines[] = {
@@ -114,6 +116,8 @@ constexpr Row X86Cpus32[] = {
     {u"Pentium 3", u"pentium3"},
     {u"Athlon", u"athlon"},
     {u"n270", u"n270"},
+    {u"Host processor", u"host"},
+    {u"All emulated features", u"max"},
 };
 
 constexpr Row X86Cpus64[] = {
@@ -127,6 +131,8 @@ constexpr Row X86Cpus64[] = {
     {u"Pentium 3", u"pentium3"},
     {u"Athlon", u"athlon"},
     {u"n270", u"n270"},
+    {u"Host processor", u"host"},
+    {u"All emulated features", u"max"},
 };
 
 constexpr Row ArmCpus[] = {
@@ -671,6 +677,7 @@ constexpr Row X86Sound[] = {
     {u"PC Speaker", u"pcspk"},
     {u"Adlib", u"adlib"},
     {u"Use ALL", u"all"},
+    {u"Intel HD Audio", u"hda"},
 };
 
 constexpr Row ArmSound[] = {
@@ -697,6 +704,7 @@ constexpr Row X86Video[] = {
     {u"Standard VGA Card", u"std"},
     {u"VMWare SVGA-II", u"vmware"},
     {u"None", u"none"},
+    {u"VirtIO VGA", u"virtio"},
 };
 
 constexpr Row OtherVideo[] = {
@@ -715,6 +723,8 @@ constexpr Row X86PciNet[] = {
     {u"Intel E1000", u"e1000"},
     {u"PCNet Lan Card", u"pcnet"},
     {u"Virtio", u"virtio"},
+    {u"Intel 82574L", u"e1000e"},
+    {u"VirtIO Network", u"virtio-net-pci"},
 };
 
 constexpr Row X86IsaNet[] = {

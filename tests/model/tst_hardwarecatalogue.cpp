@@ -113,12 +113,14 @@ void TestHardwareCatalogue::machinesAndCpus_data()
     const ChoiceRow mipsGeneric = row(u"MIPS64R2-generic"_s, u"MIPS64R2-generic"_s);
     const ChoiceRow defaultCpu = row(u"Default"_s, u"default"_s);
 
-    QTest::newRow("x86 32 Bit") << u"x86"_s << 0 << 2
-                                << row(u"Standard ACPI PCI Based PC"_s, u"pc"_s) << isa << 8
-                                << row(u"Qemu 32 Bit"_s, u"qemu32"_s) << row(u"n270"_s, u"n270"_s);
-    QTest::newRow("x86 64 Bit") << u"x86"_s << 1 << 2 << row(u"Standard PCI Based PC"_s, u"pc"_s)
-                                << isa << 10 << row(u"Qemu 64 Bit"_s, u"qemu64"_s)
-                                << row(u"n270"_s, u"n270"_s);
+    // Today's board and processors come last, so stored positions keep their rows.
+    const ChoiceRow q35 = row(u"Standard PC (Q35 + ICH9, 2009)"_s, u"q35"_s);
+    const ChoiceRow maxCpu = row(u"All emulated features"_s, u"max"_s);
+    QTest::newRow("x86 32 Bit") << u"x86"_s << 0 << 3
+                                << row(u"Standard ACPI PCI Based PC"_s, u"pc"_s) << q35 << 10
+                                << row(u"Qemu 32 Bit"_s, u"qemu32"_s) << maxCpu;
+    QTest::newRow("x86 64 Bit") << u"x86"_s << 1 << 3 << row(u"Standard PCI Based PC"_s, u"pc"_s)
+                                << q35 << 12 << row(u"Qemu 64 Bit"_s, u"qemu64"_s) << maxCpu;
     QTest::newRow("arm") << u"arm"_s << 0 << 20
                          << row(u"ARM Integrator/CP (ARM926EJ-S) (default)"_s, u"integratorcp"_s)
                          << row(u"Tosa PDA (PXA255)"_s, u"tosa"_s) << 23 << qemuDefault
@@ -213,7 +215,7 @@ void TestHardwareCatalogue::storedBitnessToListsAndExe_data()
     QTest::addColumn<QString>("exe");
 
     QTest::newRow("x86, empty CPUArc") << u"x86"_s << QString() << 0 << 0 << QString();
-    QTest::newRow("x86, 64 Bit") << u"x86"_s << u"64 Bit"_s << 2 << 10
+    QTest::newRow("x86, 64 Bit") << u"x86"_s << u"64 Bit"_s << 3 << 12
                                  << u"qemu-system-x86_64.exe"_s;
     QTest::newRow("x86, lower-case bit") << u"x86"_s << u"32 bit"_s << 0 << 0 << QString();
     QTest::newRow("arm, empty CPUArc") << u"arm"_s << QString() << 20 << 23 << QString();
@@ -546,8 +548,9 @@ void TestHardwareCatalogue::deviceLists_data()
     const QString n = u"net"_s;
     const QString pc = u"pc"_s;
 
-    QTest::newRow("sound x86") << s << u"x86"_s << pc << false << true << 6
-                               << row(u"ENSONIQ AudioPCI ES1370"_s, u"es1370"_s) << useAll;
+    QTest::newRow("sound x86") << s << u"x86"_s << pc << false << true << 7
+                               << row(u"ENSONIQ AudioPCI ES1370"_s, u"es1370"_s)
+                               << row(u"Intel HD Audio"_s, u"hda"_s);
     QTest::newRow("sound arm") << s << u"arm"_s << pc << false << true << 1 << useAll << useAll;
     QTest::newRow("sound ppc") << s << u"ppc"_s << pc << false << true << 4 << ac97 << useAll;
     QTest::newRow("sound ppcemb") << s << u"ppcemb"_s << pc << false << true << 4 << ac97 << useAll;
@@ -561,8 +564,9 @@ void TestHardwareCatalogue::deviceLists_data()
     QTest::newRow("sound unknown: none")
         << s << u"alpha"_s << pc << false << false << 0 << empty << empty;
 
-    QTest::newRow("video x86") << v << u"x86"_s << pc << false << true << 4
-                               << row(u"Cirrus Logic GD5446"_s, u"cirrus"_s) << noCard;
+    QTest::newRow("video x86") << v << u"x86"_s << pc << false << true << 5
+                               << row(u"Cirrus Logic GD5446"_s, u"cirrus"_s)
+                               << row(u"VirtIO VGA"_s, u"virtio"_s);
     for (const QString& arc : AllArcs) {
         if (arc == u"x86"_s)
             continue;
@@ -572,15 +576,16 @@ void TestHardwareCatalogue::deviceLists_data()
     QTest::newRow("video unknown: none")
         << v << u"X86"_s << pc << false << false << 0 << empty << empty;
 
-    QTest::newRow("net x86 pc") << n << u"x86"_s << pc << false << true << 8 << rtl << virtio;
+    const ChoiceRow virtioNet = row(u"VirtIO Network"_s, u"virtio-net-pci"_s);
+    QTest::newRow("net x86 pc") << n << u"x86"_s << pc << false << true << 10 << rtl << virtioNet;
     QTest::newRow("net x86 isapc")
         << n << u"x86"_s << u"isapc"_s << false << true << 1 << isa << isa;
     QTest::newRow("net x86 isapc, lance ignored")
         << n << u"x86"_s << u"isapc"_s << true << true << 1 << isa << isa;
     QTest::newRow("net x86 no machine")
-        << n << u"x86"_s << QString() << false << true << 8 << rtl << virtio;
+        << n << u"x86"_s << QString() << false << true << 10 << rtl << virtioNet;
     QTest::newRow("net x86 ISAPC in other case")
-        << n << u"x86"_s << u"ISAPC"_s << false << true << 8 << rtl << virtio;
+        << n << u"x86"_s << u"ISAPC"_s << false << true << 10 << rtl << virtioNet;
     QTest::newRow("net mips") << n << u"mips"_s << pc << false << true << 8
                               << row(u"PCNet Lan Card"_s, u"pcnet"_s) << virtio;
     QTest::newRow("net mipsel, isapc ignored")
