@@ -220,7 +220,8 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<int>("count");
 
-        QTest::newRow("x86 pc") << s("x86") << s("pc") << s("32 Bit") << s("Realtek 8139") << 8;
+        QTest::newRow("x86 pc") << s("x86") << s("pc") << s("32 Bit") << s("Realtek 8139") << 10;
+        QTest::newRow("x86 q35") << s("x86") << s("q35") << s("64 Bit") << s("Realtek 8139") << 10;
         QTest::newRow("x86 isapc") << s("x86") << s("isapc") << s("64 Bit") << s("NE2000 ISA") << 1;
         QTest::newRow("sparc 32 bit") << s("sparc") << s("SS-5") << s("32 Bit") << s("Lance") << 1;
         QTest::newRow("sparc without word size")

@@ -227,7 +227,9 @@ void TestModernLaunch::refusedValues()
 {
     QFETCH(QStringList, keys);
     QFETCH(QString, setting);
-    const QString vm = writeVM(s("refused"), QStringList{s("Hardware/Network=Yes")} + keys);
+    // VNC without a display number: the refusal does not wait on QEMU's window module.
+    const QString vm = writeVM(
+        s("refused"), QStringList{s("Hardware/Network=Yes"), s("Hardware/OutputID=2")} + keys);
     QVERIFY(!vm.isEmpty());
     m_ui->clear();
     m_window->PlayClick();
