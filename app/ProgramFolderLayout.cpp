@@ -70,6 +70,71 @@ bool createTable(const QString& folder, const QString& name, const QList<TableFi
     return true;
 }
 
+// Memory and first-disk sizes in MB that each system needs to install and run comfortably, and the
+// hardware it installs on. The Linux systems start from the BIOS: they install and boot on it
+// alike, it starts fastest without KVM, and snapshots need no firmware variables beside the disk.
+struct ShippedProfile
+{
+    const char* name;
+    int ram;
+    int disk;
+    const char* hardware;
+};
+constexpr char Windows11[] = "arch=64;machine=q35;firmware=uefi-secure;tpm=2.0;cpus=2;ram=4096;"
+                             "disk=sata;nic=e1000e;video=std;sound=hda;usb=xhci;tablet=yes;"
+                             "localtime=yes;hpet=off";
+constexpr char Windows10[] = "arch=64;machine=q35;firmware=uefi;tpm=2.0;cpus=2;disk=sata;"
+                             "nic=e1000e;video=std;sound=hda;usb=xhci;tablet=yes;localtime=yes";
+constexpr char Linux[] = "arch=64;machine=q35;firmware=bios;cpus=2;disk=virtio;"
+                         "nic=virtio-net-pci;video=virtio;sound=hda;rng=yes;usb=xhci;tablet=yes;"
+                         "localtime=no";
+constexpr char Bsd[] = "arch=64;disk=virtio;nic=virtio-net-pci;localtime=no";
+// clang-format off
+constexpr ShippedProfile ShippedProfiles[] = {
+    {"Windows XP", 512, 10000, ""},
+    {"Windows 2000", 256, 8000, ""},
+    {"Windows 7", 2048, 25000, ""},
+    {"Windows 10", 4096, 40000, Windows10},
+    {"Windows 11", 4096, 64000, Windows11},
+    {"Windows Server 2019", 4096, 40000, Windows10},
+    {"Debian 12", 2048, 20000, Linux},
+    {"Ubuntu 24.04", 4096, 25000, Linux},
+    {"Fedora 41", 2048, 20000, Linux},
+    {"FreeBSD 14", 1024, 10000, Bsd},
+    {"Alpine Linux", 512, 2000, Bsd},
+    {"ReactOS", 512, 5000, ""},
+    {"MS-DOS 6.22", 32, 500, ""},
+};
+// clang-format on
+
+// A table laid out by an earlier build keeps its rows; a shipped system whose row has no hardware
+// yet gets its preset, so existing VMs' profiles learn today's hardware without losing the user's
+// own edits.
+bool addShippedPresets(const QString& folder, QString* error)
+{
+    TableHandle table;
+    table.setFolder(folder);
+    table.setTableName(TableSchemas::OpSysTable);
+    if (!table.open(error))
+        return false;
+    const QString hardwareField = QStringLiteral("HARDWARE");
+    table.first();
+    for (; !table.isEmpty() && !table.eof(); table.next()) {
+        if (!table.fieldValue(hardwareField).trimmed().isEmpty())
+            continue;
+        const QString name = table.fieldValue(QStringLiteral("NAME"));
+        for (const ShippedProfile& system : ShippedProfiles) {
+            if (name != QLatin1String(system.name) || !*system.hardware)
+                continue;
+            table.edit();
+            table.setFieldValue(hardwareField, QString::fromLatin1(system.hardware));
+            if (!table.post(error))
+                return false;
+        }
+    }
+    return true;
+}
+
 QString hostQemuVersion()
 {
     QProcess qemu;
@@ -107,24 +172,12 @@ bool createTables(const QString& folder, QString* error)
                                   {s("VERID"), s("3")},
                                   {s("CONSOLE"), s("Yes")}}};
 
-    // Memory and first-disk sizes in MB that each system needs to install and run comfortably.
-    const struct
-    {
-        const char* name;
-        int ram;
-        int disk;
-    } systems[] = {{"Windows XP", 512, 10000},  {"Windows 2000", 256, 8000},
-                   {"Windows 7", 2048, 25000},  {"Windows 10", 4096, 40000},
-                   {"Windows 11", 4096, 64000}, {"Windows Server 2019", 4096, 40000},
-                   {"Debian 12", 2048, 20000},  {"Ubuntu 24.04", 4096, 25000},
-                   {"Fedora 41", 2048, 20000},  {"FreeBSD 14", 1024, 10000},
-                   {"Alpine Linux", 512, 2000}, {"ReactOS", 512, 5000},
-                   {"MS-DOS 6.22", 32, 500}};
     QList<Row> profiles;
-    for (const auto& system : systems)
+    for (const ShippedProfile& system : ShippedProfiles)
         profiles.append({{s("NAME"), s(system.name)},
                          {s("DISK"), QString::number(system.disk)},
-                         {s("RAM"), QString::number(system.ram)}});
+                         {s("RAM"), QString::number(system.ram)},
+                         {s("HARDWARE"), s(system.hardware)}});
 
     return createTable(folder, TableSchemas::VMStoreTable, TableSchemas::vmStoreFields(), stores,
                        error) &&
@@ -132,6 +185,7 @@ bool createTables(const QString& folder, QString* error)
                        error) &&
            createTable(folder, TableSchemas::OpSysTable, TableSchemas::opSysFields(), profiles,
                        error) &&
+           addShippedPresets(folder, error) &&
            createTable(folder, TableSchemas::ProcessTable, TableSchemas::processFields(), {},
                        error);
 }

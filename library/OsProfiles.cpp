@@ -9,6 +9,7 @@ namespace {
 const QString NAME = QStringLiteral("NAME");
 const QString RAM = QStringLiteral("RAM");
 const QString DISK = QStringLiteral("DISK");
+const QString HARDWARE = QStringLiteral("HARDWARE");
 
 bool ready(TableHandle& opsys, QString* error)
 {
@@ -17,7 +18,8 @@ bool ready(TableHandle& opsys, QString* error)
 
 OsProfile currentProfile(const TableHandle& opsys)
 {
-    return {opsys.fieldValue(NAME), opsys.fieldValue(RAM), opsys.fieldValue(DISK)};
+    return {opsys.fieldValue(NAME), opsys.fieldValue(RAM), opsys.fieldValue(DISK),
+            opsys.fieldValue(HARDWARE)};
 }
 
 // Calls visit for every row in record order until it returns false. A table without rows is not
@@ -104,6 +106,7 @@ bool AddProfile(TableHandle& opsys, const OsProfile& profile, QString* error)
     opsys.setFieldValue(NAME, profile.name);
     opsys.setFieldValue(RAM, profile.ram);
     opsys.setFieldValue(DISK, profile.disk);
+    opsys.setFieldValue(HARDWARE, profile.hardware);
     return opsys.post(error);
 }
 

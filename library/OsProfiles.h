@@ -9,12 +9,13 @@
 class TableHandle;
 
 // An operating-system profile of "opsys.dat": a guest name with the memory and primary disk size
-// (both MB, decimal text) a new VM for it starts with.
+// (both MB, decimal text) a new VM for it starts with, and its hardware preset (HardwarePreset).
 struct OsProfile
 {
     QString name;
     QString ram;
     QString disk;
+    QString hardware = {};
 };
 
 namespace OsProfiles {
@@ -43,11 +44,11 @@ QList<OsProfile> ListProfiles(TableHandle& opsys);
 // The first row in record order whose NAME equals name exactly (case counts); none otherwise.
 std::optional<OsProfile> FindProfile(TableHandle& opsys, const QString& name);
 
-// Appends a row with NAME, RAM and DISK of profile; the other fields stay empty.
+// Appends a row with NAME, RAM, DISK and HARDWARE of profile; INDEX stays empty.
 bool AddProfile(TableHandle& opsys, const OsProfile& profile, QString* error = nullptr);
 
-// Overwrites NAME, RAM and DISK of the first row named name. False with an empty error when there
-// is no such row.
+// Overwrites NAME, RAM and DISK of the first row named name; its HARDWARE stays. False with an
+// empty error when there is no such row.
 bool UpdateProfile(TableHandle& opsys, const QString& name, const OsProfile& profile,
                    QString* error = nullptr);
 

@@ -1,3 +1,4 @@
+#include "library/HardwarePreset.h"
 #include "library/OsProfiles.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
@@ -107,6 +108,8 @@ private slots:
 
     void updateProfile_data();
     void updateProfile();
+
+    void hardwarePresets();
 
     void deleteProfile_data();
     void deleteProfile();
@@ -393,6 +396,36 @@ void TestOsProfiles::sizeForEditor()
     QFETCH(QString, stored);
     QFETCH(int, size);
     QCOMPARE(OsProfiles::SizeForEditor(stored, -1), size);
+}
+
+// The HARDWARE field's pairs: what is known is taken, anything else is left to the defaults.
+void TestOsProfiles::hardwarePresets()
+{
+    QVERIFY(HardwarePresets::Parse(QString()).isEmpty());
+    QVERIFY(HardwarePresets::Parse(QStringLiteral("colour=blue;;=;arch;cpus=none;firmware=coreboot;"
+                                                  "tpm=1.2;disk=floppy;machine=a b"))
+                .isEmpty());
+
+    const HardwarePreset preset = HardwarePresets::Parse(
+        QStringLiteral(" Arch=64 ; machine=q35;firmware=UEFI-Secure;tpm=2.0;cpus=2;ram=4096;"
+                       "disk=virtio-scsi;nic=e1000e;video=virtio;usb=xhci;tablet=yes;rng=no;"
+                       "localtime=no;hpet=off;future=1"));
+    QCOMPARE(preset.bits64, std::optional<bool>(true));
+    QCOMPARE(preset.machine, QStringLiteral("q35"));
+    // A 64-bit preset runs the host's own processor.
+    QCOMPARE(preset.cpu, QStringLiteral("host"));
+    QCOMPARE(preset.firmware, QStringLiteral("uefi-secure"));
+    QCOMPARE(preset.tpm, QStringLiteral("2.0"));
+    QCOMPARE(preset.cpus, 2);
+    QCOMPARE(preset.minimumRam, 4096);
+    QCOMPARE(HardwarePresets::DiskBusText(preset.diskBus), QStringLiteral("VirtIO SCSI"));
+    QCOMPARE(preset.nic, QStringLiteral("e1000e"));
+    QCOMPARE(preset.usb, QStringLiteral("xhci"));
+    QCOMPARE(preset.tablet, std::optional<bool>(true));
+    QCOMPARE(preset.rng, std::optional<bool>(false));
+    QCOMPARE(preset.localTime, std::optional<bool>(false));
+    QCOMPARE(preset.hpet, std::optional<bool>(false));
+    QCOMPARE(HardwarePresets::Parse(QStringLiteral("arch=32")).cpu, QString());
 }
 
 QTEST_GUILESS_MAIN(TestOsProfiles)

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Settings that only today's QEMU gives a VM: the firmware, the TPM and the bus of each hard disk.
+// Each is stored as the text its editor lists; anything else reads as the first choice.
+namespace ModernHardware {
+
+enum class Firmware
+{
+    Bios,
+    Uefi,
+    SecureBoot
+};
+
+// "BIOS", "UEFI", "UEFI Secure Boot": "Hardware" / "Firmware".
+QStringList FirmwareTexts();
+QString FirmwareText(Firmware firmware);
+Firmware FirmwareOf(const QString& stored);
+
+// "None", "TPM 2.0": "Hardware" / "TPM".
+QStringList TpmTexts();
+bool HasTpm(const QString& stored);
+
+enum class DiskBus
+{
+    Ide,
+    Sata,
+    Virtio,
+    VirtioScsi
+};
+
+// "IDE", "SATA", "VirtIO", "VirtIO SCSI": "Drives" / "HDA Bus" and the others.
+QStringList DiskBusTexts();
+QString DiskBusText(DiskBus bus);
+DiskBus DiskBusOf(const QString& stored);
+// The key of hard disk 0 to 3 ("HDA Bus" ... "HDD Bus").
+QString DiskBusKey(int disk);
+
+} // namespace ModernHardware
