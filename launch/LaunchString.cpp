@@ -1,10 +1,14 @@
 #include "launch/LaunchString.h"
 
+#include "launch/FirmwareChoice.h"
 #include "launch/ModernOptions.h"
 #include "launch/Panels.h"
+#include "launch/TpmEmulator.h"
+#include "launch/VMFirmware.h"
 #include "library/VMStores.h"
 #include "media/DriveValues.h"
 #include "model/IniFile.h"
+#include "model/ModernHardware.h"
 #include "model/ProgramFolder.h"
 #include "model/QemuGeneration.h"
 #include "model/Settings.h"
@@ -16,6 +20,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
@@ -73,6 +78,27 @@ QString fileOption(const QString& path)
 QString formatOption(const QString& path)
 {
     return QStringLiteral(",format=") + ModernOptions::imageFormat(path);
+}
+
+// Catalogue values that only today's QEMU has: older generations leave the option out, so QEMU
+// takes its own default.
+struct ModernOnly
+{
+    const char* key;
+    const char* id;
+};
+constexpr ModernOnly ModernOnlyValues[] = {
+    {"MID", "q35"},    {"CID", "host"},   {"CID", "max"},
+    {"VID", "virtio"}, {"LID", "e1000e"}, {"LID", "virtio-net-pci"},
+};
+
+bool modernOnly(const char* key, const QString& id)
+{
+    for (const ModernOnly& value : ModernOnlyValues) {
+        if (qstrcmp(value.key, key) == 0 && id == QLatin1String(value.id))
+            return true;
+    }
+    return false;
 }
 
 // Whether the folder holds a file named "*.bin" in any case, hidden ones aside: the first one
@@ -203,6 +229,9 @@ private:
     }
 
     void appendModernDisk(const QString& path, int index, int scsiUnit, const QString& indexSuffix);
+    void appendFirmware();
+    void appendTpm();
+    QString usbController();
     void appendSound();
     void appendCard(const QString& section);
     void appendModernCard(const QString& section, int n, int& ports);
@@ -233,6 +262,10 @@ private:
     bool m_usbOn = false;
     bool m_modern = false;
     bool m_scsiController = false;
+    bool m_ahciController = false;
+    bool m_virtioScsiController = false;
+    QString m_machine;
+    ModernHardware::DiskBus m_diskBus = ModernHardware::DiskBus::Ide;
     QString m_r;
     QString m_unsafe;
     QString m_refusal;
@@ -258,11 +291,27 @@ LaunchString Builder::build()
     m_compatDrive = m_vm.startSettings().compatDrive && !m_modern;
 
     appendBios();
+    QString accelerator;
     if (modern()) {
-        m_r += QStringLiteral(" -M ") +
-               quoted(listValue(s("Machine"), ModernOptions::machineId(read("Hardware", "MID"))));
+        m_machine = ModernOptions::machineId(read("Hardware", "MID"));
+        const bool secureBoot = ModernHardware::FirmwareOf(read("Hardware", "Firmware")) ==
+                                    ModernHardware::Firmware::SecureBoot &&
+                                m_arc == QLatin1String("x86");
+        // Secure Boot keeps its variables in flash that only SMM code may write: without it,
+        // or on a board without SMM, the firmware stops before it shows anything.
+        if (secureBoot && (m_machine != QLatin1String("q35") ||
+                           read("Advanced", "OptionalString").contains(QLatin1String("smm=off")))) {
+            if (m_refusal.isEmpty())
+                m_refusal = QStringLiteral(
+                    "This virtual machine cannot be launched: \"UEFI Secure Boot\" needs the "
+                    "machine \"Standard PC (Q35 + ICH9, 2009)\" with SMM. Please choose that "
+                    "machine in \"CPU Type\", or another firmware in \"Firmware\".");
+        }
+        m_r +=
+            QStringLiteral(" -M ") + quoted(listValue(s("Machine"), m_machine) +
+                                            (secureBoot ? QStringLiteral(",smm=on") : QString()));
         QString why;
-        const QString accelerator = ModernOptions::accelerator(
+        accelerator = ModernOptions::accelerator(
             m_arc, m_env.kvmDevice.isEmpty() ? s("/dev/kvm") : m_env.kvmDevice, &why);
         m_r += QStringLiteral(" -accel ") + accelerator;
         m_notes.append(
@@ -271,17 +320,29 @@ LaunchString Builder::build()
                 : QStringLiteral("Acceleration: none, QEMU emulates the processor (%1)").arg(why));
         m_r += QStringLiteral(" -m ") + quoted(listValue(s("Memory"), read("Hardware", "RAM")));
     } else {
-        m_r += QStringLiteral(" -M ") + quoted(read("Hardware", "MID"));
+        if (const QString machine = read("Hardware", "MID"); !modernOnly("MID", machine))
+            m_r += QStringLiteral(" -M ") + quoted(machine);
         m_r += QStringLiteral(" -m ") + plain(read("Hardware", "RAM"));
     }
-    const QString cpu = read("Hardware", "CID");
+    QString cpu = read("Hardware", "CID");
+    // The host's own processor exists only with KVM; emulated, the nearest is every feature QEMU
+    // can emulate.
+    if (modern() && cpu == QLatin1String("host") && accelerator != QLatin1String("kvm"))
+        cpu = QStringLiteral("max");
     if (m_arc != QLatin1String("cf") && m_arc != QLatin1String("cris") &&
-        cpu != QLatin1String("Default"))
+        cpu != QLatin1String("Default") && (modern() || !modernOnly("CID", cpu)))
         m_r += QStringLiteral(" -cpu ") + quoted(modern() ? listValue(s("CPU"), cpu) : cpu);
     const QString processors = read("Hardware", "Processors");
-    if (number(processors) > 1)
+    if (number(processors) > 1 && modern()) {
+        // One socket of many cores: a client edition of Windows uses no more than two sockets.
+        const QString n = listValue(s("Processors"), processors.trimmed());
         m_r += QStringLiteral(" -smp ") +
-               (modern() ? quoted(listValue(s("Processors"), processors)) : plain(processors));
+               quoted(n + QStringLiteral(",sockets=1,cores=") + n + QStringLiteral(",threads=1"));
+    } else if (number(processors) > 1) {
+        m_r += QStringLiteral(" -smp ") + plain(processors);
+    }
+    if (modern())
+        appendFirmware();
 
     const QString kernel = read("Hardware", "Kernel");
     if (!kernel.isEmpty())
@@ -295,9 +356,10 @@ LaunchString Builder::build()
         m_r += QStringLiteral(" -append ") + quoted(ProgramFolder::expand(append));
 
     const QString video = read("Hardware", "VID");
-    if (!modern())
-        m_r += QStringLiteral(" -vga ") + plain(video);
-    else if (ModernOptions::takesVgaCard(m_arc) || video == QLatin1String("none"))
+    if (!modern()) {
+        if (!modernOnly("VID", video))
+            m_r += QStringLiteral(" -vga ") + plain(video);
+    } else if (ModernOptions::takesVgaCard(m_arc) || video == QLatin1String("none"))
         m_r += QStringLiteral(" -vga ") + quoted(listValue(s("Video Card"), video));
     appendSerialPorts();
     appendParallelPorts();
@@ -340,6 +402,11 @@ LaunchString Builder::build()
         appendModernUsb();
     else
         appendUsb();
+    if (modern() && m_arc == QLatin1String("x86")) {
+        if (isYes("Hardware", "VirtIO RNG"))
+            m_r += QStringLiteral(" -device virtio-rng-pci");
+        appendTpm();
+    }
 
     if (flag("BT") && isYes("Hardware", "Enable Bluetooth")) {
         if (modern()) {
@@ -361,7 +428,8 @@ LaunchString Builder::build()
     if (!isYes("Hardware", "VNC Server") && isYes("Hardware", "USB Tablet") && flag("USB")) {
         const QString tablet =
             modern() ? QStringLiteral(" -device usb-tablet") : QStringLiteral(" -usbdevice tablet");
-        m_r += m_usbOn ? tablet : QStringLiteral(" -usb") + tablet;
+        m_r += m_usbOn ? tablet : usbController() + tablet;
+        m_usbOn = true;
     }
 
     // The options after the display are read first, so that a string the launcher will refuse
@@ -525,6 +593,8 @@ void Builder::appendDisks()
             suffix = QStringLiteral(",if=scsi,bus=0,unit=") + QString::number(unit++);
         const QString value = read("Drives", disk.pathKey);
         if (!value.isEmpty() && modern()) {
+            m_diskBus = ModernHardware::DiskBusOf(
+                m_file.read(QStringLiteral("Drives"), ModernHardware::DiskBusKey(index)));
             appendModernDisk(diskPath(value), index, suffix.isEmpty() ? 0 : unit - 1,
                              s(disk.indexSuffix));
         } else if (!value.isEmpty()) {
@@ -563,6 +633,37 @@ void Builder::appendModernDisk(const QString& path, int index, int scsiUnit,
                                const QString& indexSuffix)
 {
     const QString file = fileOption(path) + formatOption(path);
+    const QString driveId = QStringLiteral("disk") + QString::number(index);
+    const auto onDevice = [&](const QString& device) {
+        m_r += QStringLiteral(" -drive ") +
+               quoted(file + QStringLiteral(",if=none,id=") + driveId) +
+               QStringLiteral(" -device ") + device + QStringLiteral(",drive=") + driveId;
+    };
+    using ModernHardware::DiskBus;
+    if (scsiUnit == 0 && m_arc == QLatin1String("x86") && m_diskBus != DiskBus::Ide) {
+        // The bus is the disk's own setting; the index keeps the disks in their slots' order.
+        if (m_diskBus == DiskBus::Virtio) {
+            onDevice(QStringLiteral("virtio-blk-pci"));
+        } else if (m_diskBus == DiskBus::VirtioScsi) {
+            if (!m_virtioScsiController) {
+                m_r += QStringLiteral(" -device virtio-scsi-pci,id=vscsi0");
+                m_virtioScsiController = true;
+            }
+            onDevice(QStringLiteral("scsi-hd,bus=vscsi0.0,lun=") + QString::number(index));
+        } else {
+            // The Q35 board has its SATA controller on board; a PC gets one.
+            QString bus = QStringLiteral("ide.") + QString::number(index);
+            if (m_machine != QLatin1String("q35")) {
+                if (!m_ahciController) {
+                    m_r += QStringLiteral(" -device ahci,id=ahci0");
+                    m_ahciController = true;
+                }
+                bus = QStringLiteral("ahci0.") + QString::number(index);
+            }
+            onDevice(QStringLiteral("ide-hd,bus=") + bus);
+        }
+        return;
+    }
     if (scsiUnit == 0) {
         m_r += QStringLiteral(" -drive ") + quoted(file + indexSuffix);
         return;
@@ -582,6 +683,58 @@ void Builder::appendModernDisk(const QString& path, int index, int scsiUnit,
     m_r += QStringLiteral(" -drive ") + quoted(file + QStringLiteral(",if=none,id=") + id) +
            QStringLiteral(" -device scsi-hd,drive=") + id +
            QStringLiteral(",bus=scsi0.0,scsi-id=") + QString::number(scsiUnit);
+}
+
+void Builder::appendFirmware()
+{
+    using ModernHardware::Firmware;
+    const Firmware firmware = ModernHardware::FirmwareOf(read("Hardware", "Firmware"));
+    if (firmware == Firmware::Bios || m_arc != QLatin1String("x86"))
+        return;
+    FirmwareChoice::Firmware chosen;
+    chosen.code = read("Hardware", "Firmware Code");
+    chosen.codeFormat = QStringLiteral("raw");
+    chosen.secureBoot = firmware == Firmware::SecureBoot;
+    // Every Secure Boot build keeps its variables writable from SMM only.
+    chosen.requiresSmm = chosen.secureBoot;
+    const QString vars = VMFirmware::VariableStoreOf(m_vm.selectedVM());
+    if (chosen.code.isEmpty() || !QFileInfo::exists(chosen.code) || vars.isEmpty() ||
+        !QFileInfo::exists(vars)) {
+        if (m_refusal.isEmpty())
+            m_refusal = QStringLiteral("This virtual machine cannot be launched: its UEFI "
+                                       "firmware or its variable store is missing. Please choose "
+                                       "the firmware again in \"Firmware\".");
+        return;
+    }
+    const QString options = FirmwareChoice::QemuOptions(chosen, vars);
+    if (m_unsafe.isEmpty() && options.count(Quote) % 2 != 0)
+        m_unsafe = options;
+    m_r += options;
+}
+
+void Builder::appendTpm()
+{
+    if (!ModernHardware::HasTpm(read("Hardware", "TPM")))
+        return;
+    const QString vmId = read("General", "VMID");
+    QString error;
+    const QString folder = socketFolder(&error);
+    if (folder.isEmpty() || vmId.isEmpty()) {
+        if (m_refusal.isEmpty())
+            m_refusal = QStringLiteral("This virtual machine cannot be launched: its TPM has no "
+                                       "place for its socket (%1).")
+                            .arg(vmId.isEmpty() ? QStringLiteral("the VM has no VMID") : error);
+        return;
+    }
+    m_r += TpmEmulator::QemuOptions(TpmEmulator::SocketPath(folder, vmId));
+}
+
+QString Builder::usbController()
+{
+    // USB 3 carries high-speed devices and the tablet without the polling of the 12 Mb/s bus.
+    if (modern() && isYes("Hardware", "USB3"))
+        return QStringLiteral(" -device qemu-xhci,id=xhci");
+    return QStringLiteral(" -usb");
 }
 
 void Builder::appendFloppies()
@@ -692,7 +845,8 @@ void Builder::appendCard(const QString& section)
     const QString mac = read(section, "MAC");
     if (mac != QLatin1String("Auto"))
         m_r += QStringLiteral(",macaddr=") + plain(mac);
-    m_r += QStringLiteral(",model=") + plain(read(section, "LID"));
+    if (const QString model = read(section, "LID"); !modernOnly("LID", model))
+        m_r += QStringLiteral(",model=") + plain(model);
 
     const QString type = read(section, "VLAN Type");
     if (type == QLatin1String("User Networking")) {
@@ -765,7 +919,7 @@ void Builder::appendModernUsb()
 {
     if (!flag("USB") || !isYes("Hardware", "Enable USB"))
         return;
-    m_r += QStringLiteral(" -usb");
+    m_r += usbController();
     m_usbOn = true;
     for (int n = 1, last = sectionCount(read("USB Devices", "Count")); n <= last; ++n) {
         const QString section = QStringLiteral("USB Device ") + QString::number(n);
@@ -887,7 +1041,7 @@ void Builder::appendVnc()
     if (!isYes("Hardware", "USB Tablet")) {
         if (modern()) {
             options += m_usbOn ? QStringLiteral(" -device usb-tablet")
-                               : QStringLiteral(" -usb -device usb-tablet");
+                               : usbController() + QStringLiteral(" -device usb-tablet");
             m_usbOn = true;
         } else {
             options += QStringLiteral(" -usbdevice tablet");

@@ -35,6 +35,7 @@
 #include "platform/Shell.h"
 #include "platform/ui/Interaction.h"
 #include "services/ui/UpdateChecker.h"
+#include "settings/ModernHardwareEditing.h"
 #include "settings/SettingsView.h"
 #include "settings/ui/AdvancedEditors.h"
 #include "settings/ui/HardwareEditors.h"
@@ -943,7 +944,10 @@ void TMain::HLVDblClick()
 void TMain::DLVDblClick()
 {
     const int icon = selectedRow(DLV).first;
-    if (icon >= 0)
+    if (icon >= ModernHardwareEditing::FirstDiskBusIcon &&
+        icon <= ModernHardwareEditing::LastDiskBusIcon)
+        hardwareEditors().edit(icon, QString());
+    else if (icon >= 0)
         driveEditors().edit(icon);
 }
 
@@ -1398,5 +1402,6 @@ LaunchEnvironment TMain::launchEnvironment()
         m_vmPages->setTabVisible(ConsoleTab, false);
         m_vmPages->setTabVisible(MonitorTab, false);
     };
+    env.kvmDevice = m_kvmDevice;
     return env;
 }

@@ -3,8 +3,11 @@
 #include "launch/Kqemu.h"
 #include "launch/ModernOptions.h"
 #include "launch/Panels.h"
+#include "launch/TpmEmulator.h"
+#include "launch/VMFirmware.h"
 #include "library/VMStores.h"
 #include "media/DeviceIdentity.h"
+#include "model/ModernHardware.h"
 #include "model/ProgramFolder.h"
 #include "model/QemuGeneration.h"
 #include "model/TableHandle.h"
@@ -158,9 +161,15 @@ void Launcher::PlayClick()
         m_host.setMainWindowEnabled(true);
         return;
     }
+    // QEMU connects to the TPM as it starts, so the TPM comes first.
+    if (!startTpm(m_vm.selectedVM())) {
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
     const LaunchString launch = BuildLaunchString(m_vm, m_host.launchEnvironment());
     m_lastLaunchString = launch.arguments;
     if (!launch.refusal.isEmpty()) {
+        stopTpm(m_vm.selectedVM());
         Interaction::error(m_vm.dialogParent(), launch.refusal);
         m_host.setMainWindowEnabled(true);
         return;
@@ -168,6 +177,7 @@ void Launcher::PlayClick()
     m_launchNotes = launch.notes;
     if (!launch.unsafeValue.isEmpty()) {
         // The string is started as separate arguments; a stray quote would regroup them.
+        stopTpm(m_vm.selectedVM());
         Interaction::error(m_vm.dialogParent(),
                            QStringLiteral("This virtual machine cannot be launched: the setting "
                                           "value %1 holds a double quote that would break up "
@@ -265,6 +275,7 @@ void Launcher::LaunchVM(const QString& launchString)
         watchOutput(process);
         process->start();
         if (!process->waitForStarted(-1)) {
+            stopTpm(vmFile);
             process->deleteLater();
             Interaction::error(m_vm.dialogParent(), QStringLiteral("Unable to launch QEMU!"));
             m_host.setMainWindowEnabled(true);
@@ -369,6 +380,7 @@ void Launcher::ProcTimerTimer()
             }
         }
     } else {
+        stopTpm(vmFile);
         Interaction::information(m_vm.dialogParent(),
                                  QStringLiteral("There was a problem, and qemu did not launch! See "
                                                 "below for details:") +
@@ -535,12 +547,64 @@ bool Launcher::SweepProcesses()
             m_vm.WriteVMValue(vmFile, General, QStringLiteral("PanelID"), QString());
         QFile::remove(debugScriptPath(VMNameOf(vmFile)));
         QFile::remove(debugScriptPath(VMNameOf(vmFile)) + QStringLiteral(".pid"));
+        // swtpm ends with QEMU's connection; one QEMU never made is ended here.
+        if (exists)
+            stopTpm(vmFile);
         rows.deleteRow();
         m_host.setConsoleCaption(ConsoleCaption);
         m_host.SetNodeState(VMNameOf(vmFile), false);
         break;
     }
     return aliveSeen;
+}
+
+namespace {
+
+// The TPM's socket and process file of a VM, in the private runtime folder; empty paths when the
+// VM has no TPM of today's QEMU or the folder cannot be had.
+std::pair<QString, QString> tpmFiles(VMContext& vm, const QString& vmFile)
+{
+    if (!ModernHardware::HasTpm(ReadVMFileValue(vmFile, Hardware, QStringLiteral("TPM"))) ||
+        ReadVMFileValue(vmFile, General, QStringLiteral("Arc")) != QLatin1String("x86") ||
+        !QemuGeneration::isModern(vm.versions().VersionCode(
+            ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID")))))
+        return {};
+    const QString vmId = ReadVMFileValue(vmFile, General, QStringLiteral("VMID"));
+    const QString folder = RuntimeFolder::vimorFolder();
+    if (vmId.isEmpty() || folder.isEmpty())
+        return {};
+    return {TpmEmulator::SocketPath(folder, vmId), TpmEmulator::PidFilePath(folder, vmId)};
+}
+
+} // namespace
+
+bool Launcher::startTpm(const QString& vmFile)
+{
+    const auto [socket, pidFile] = tpmFiles(m_vm, vmFile);
+    if (socket.isEmpty())
+        return true;
+    QString error;
+    const QString state = VMFirmware::TpmStateOf(vmFile);
+    if (state.isEmpty()) {
+        error = QStringLiteral("its TPM has no state; please choose \"TPM 2.0\" again in "
+                               "\"TPM\"");
+    } else if (QString missing; !TpmEmulator::Available(&missing)) {
+        error = QStringLiteral("its TPM needs the TPM emulator swtpm; please install the package "
+                               "%1")
+                    .arg(missing);
+    } else if (TpmEmulator::Start(state, socket, pidFile, &error) != 0) {
+        return true;
+    }
+    Interaction::error(m_vm.dialogParent(),
+                       QStringLiteral("This virtual machine cannot be launched: %1.").arg(error));
+    return false;
+}
+
+void Launcher::stopTpm(const QString& vmFile)
+{
+    const auto [socket, pidFile] = tpmFiles(m_vm, vmFile);
+    if (!socket.isEmpty())
+        TpmEmulator::Stop(socket, pidFile);
 }
 
 bool Launcher::CheckPanelSessions()

@@ -108,6 +108,10 @@ private:
     // Checks the host devices the VM's drive values name against the ones recorded for them,
     // asking once for values recorded without one; false when the launch must not go on.
     bool devicesConfirmed();
+    // Starts the swtpm of a VM that has a TPM; false, the user told why, when it cannot start.
+    bool startTpm(const QString& vmFile);
+    // Ends what is left of the VM's swtpm.
+    void stopTpm(const QString& vmFile);
     void ProcTimerTimer();
     // False when a VM of today's QEMU would show its screen in a window QEMU cannot open.
     bool windowDisplayAvailable();

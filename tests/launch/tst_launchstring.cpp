@@ -50,8 +50,9 @@ KeyValue parseKey(const QString& line)
 }
 
 // The versions the rows run on: the identifier names the command-line generation and the flags.
-const QStringList VersionIds = list({"0-", "1-", "2-", "E-", "1-KQEMU", "2-KQEMU", "0-KQEMU",
-                                     "0-USB", "0-BT", "0-USB,BT", "0-INT", "0-INT,CONSOLE"});
+const QStringList VersionIds =
+    list({"0-", "1-", "2-", "E-", "1-KQEMU", "2-KQEMU", "0-KQEMU", "0-USB", "0-BT", "0-USB,BT",
+          "0-INT", "0-INT,CONSOLE", "3-USB"});
 
 // A fresh template VM on generation "1" as the new-VM wizard leaves it: one user-networking card.
 const QStringList BaseKeys = list({
@@ -107,6 +108,7 @@ private slots:
     void findBiosFolder_data();
     void findBiosFolder();
     void qemuAcceptsTheArguments();
+    void firmwareAndTpm();
 
 private:
     QString expandRow(QString text) const;
@@ -484,6 +486,40 @@ void TestLaunchString::options_data()
     row("no clock option", list({"Advanced/Start Time="}), false, {}, "",
         list({"-localtime", "-startdate"}));
     row("UTC clock", list({"Hardware/Use Local Time=No"}), false, {}, "", list({"-localtime"}));
+
+    // Today's hardware, on a host without KVM: the host's processor is emulated as "max".
+    const QStringList modern = list({"General/Qemu Version ID=3-USB", "Drives/HDA=x.qcow2"});
+    row("q35, host processor, one socket of cores",
+        modern + list({"Hardware/MID=q35", "Hardware/CID=host", "Hardware/Processors=4"}), false,
+        list({"-M", "q35", "-accel", "tcg", "-m", "256", "-cpu", "max", "-smp",
+              "4,sockets=1,cores=4,threads=1"}),
+        "");
+    row("VirtIO disk and video, RNG",
+        modern + list({"Drives/HDA Bus=VirtIO", "Hardware/VID=virtio", "Hardware/VirtIO RNG=Yes"}),
+        false,
+        list({"-drive", "file={P}/VMs/x.qcow2,format=qcow2,if=none,id=disk0", "-device",
+              "virtio-blk-pci,drive=disk0"}),
+        " -vga \"virtio\"", list({"index=0,media=disk"}));
+    row("SATA on the Q35 board",
+        modern + list({"Hardware/MID=q35", "Drives/HDB=x.qcow2", "Drives/HDB Bus=SATA"}), false,
+        list({"-device", "ide-hd,bus=ide.1,drive=disk1"}), "", list({"ahci"}));
+    row("SATA on a PC", modern + list({"Drives/HDA Bus=SATA"}), false,
+        list({"-device", "ahci,id=ahci0", "-drive",
+              "file={P}/VMs/x.qcow2,format=qcow2,if=none,id=disk0", "-device",
+              "ide-hd,bus=ahci0.0,drive=disk0"}),
+        "");
+    row("VirtIO SCSI", modern + list({"Drives/HDA Bus=VirtIO SCSI"}), false,
+        list({"-device", "virtio-scsi-pci,id=vscsi0"}), " -device scsi-hd,bus=vscsi0.0,lun=0");
+    row("USB 3 carries the tablet",
+        modern + list({"Hardware/Enable USB=Yes", "Hardware/USB3=Yes", "Hardware/USB Tablet=Yes"}),
+        false, list({"-device", "qemu-xhci,id=xhci", "-device", "usb-tablet"}), "",
+        list({" -usb"}));
+    row("older generations leave today's values out",
+        list({"Hardware/MID=q35", "Hardware/CID=host", "Hardware/VID=virtio",
+              "Network Card 1/LID=e1000e", "Hardware/Firmware=UEFI", "Hardware/TPM=TPM 2.0",
+              "Drives/HDA Bus=VirtIO", "Hardware/VirtIO RNG=Yes"}),
+        false, list({"-net", "nic,vlan=0"}), "",
+        list({"-M", "-cpu", "-vga", "model=", "pflash", "tpm", "virtio"}));
 }
 
 void TestLaunchString::options()
@@ -496,7 +532,10 @@ void TestLaunchString::options()
 
     writeVM(keys);
     m_window->startSettings().compatDrive = compat;
-    const LaunchString result = build();
+    // Today's rows are written for a host without KVM.
+    LaunchEnvironment env;
+    env.kvmDevice = m_folder->file(s("no-kvm"));
+    const LaunchString result = build(env);
     const QStringList split = CommandLine::SplitCommandLine(result.arguments);
     QStringList expected;
     for (const QString& argument : std::as_const(arguments))
@@ -781,6 +820,40 @@ void TestLaunchString::qemuAcceptsTheArguments()
         process.waitForFinished(10000);
     }
     QVERIFY2(!ended, qPrintable(result.arguments + s("\n") + output));
+}
+
+// UEFI takes the VM's own variable store; Secure Boot needs SMM and the Q35 board; the TPM goes
+// through its socket.
+void TestLaunchString::firmwareAndTpm()
+{
+    QVERIFY(m_folder->write(s("fw/CODE.secboot.fd"), "x"));
+    QVERIFY(m_folder->write(s("VMs/test.efivars.qcow2"), "x"));
+    const QStringList uefi =
+        list({"General/Qemu Version ID=3-USB", "General/VMID=vm1",
+              "Hardware/Firmware Vars=test.efivars.qcow2", "Hardware/TPM=TPM 2.0"}) +
+        QStringList{s("Hardware/Firmware Code=") + m_folder->file(s("fw/CODE.secboot.fd"))};
+    writeVM(uefi + list({"Hardware/Firmware=UEFI Secure Boot", "Hardware/MID=q35"}));
+    LaunchString result = build();
+    QVERIFY2(result.refusal.isEmpty(), qPrintable(result.refusal));
+    const QStringList split = CommandLine::SplitCommandLine(result.arguments);
+    QVERIFY(containsSequence(split, {s("-M"), s("q35,smm=on")}));
+    QVERIFY2(
+        containsSequence(split, {s("-drive"), s("if=pflash,unit=1,format=qcow2,file=") +
+                                                  m_folder->file(s("VMs/test.efivars.qcow2"))}),
+        qPrintable(result.arguments));
+    QVERIFY(result.arguments.contains(s("driver=cfi.pflash01,property=secure,value=on")));
+    QVERIFY(result.arguments.contains(s("-tpmdev emulator,id=tpm0,chardev=chrtpm")));
+    QVERIFY(result.arguments.contains(s("tpm-vm1.sock")));
+
+    writeVM(uefi + list({"Hardware/Firmware=UEFI Secure Boot", "Hardware/MID=pc"}));
+    QVERIFY(build().refusal.contains(s("Standard PC (Q35 + ICH9, 2009)")));
+    writeVM(uefi + list({"Hardware/Firmware=UEFI Secure Boot", "Hardware/MID=q35",
+                         "Advanced/OptionalString=-machine smm=off"}));
+    QVERIFY(build().refusal.contains(s("SMM")));
+    // A store that went missing is named before QEMU would start without its variables.
+    QVERIFY(QFile::remove(m_folder->file(s("VMs/test.efivars.qcow2"))));
+    writeVM(uefi + list({"Hardware/Firmware=UEFI", "Hardware/MID=q35"}));
+    QVERIFY(build().refusal.contains(s("variable store")));
 }
 
 QTEST_MAIN(TestLaunchString)
