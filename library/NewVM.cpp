@@ -1,9 +1,13 @@
 #include "library/NewVM.h"
 
+#include "launch/FirmwareChoice.h"
+#include "launch/TpmEmulator.h"
+#include "launch/VMFirmware.h"
 #include "library/OsProfiles.h"
 #include "media/DiskImages.h"
 #include "media/DriveValues.h"
 #include "model/HardwareCatalogue.h"
+#include "model/ModernHardware.h"
 #include "model/ProgramFolder.h"
 #include "model/QemuGeneration.h"
 #include "model/TableHandle.h"
@@ -60,7 +64,161 @@ QString joined(const QString& folder, const QString& name)
     return base + name;
 }
 
+// The largest floppy image a drive takes (2.88 MB); a larger ".img" is a disc.
+constexpr qint64 LargestFloppy = 2949120;
+
+bool isFloppyImage(const QString& path)
+{
+    const QFileInfo file(path);
+    return file.suffix().compare(QLatin1String("img"), Qt::CaseInsensitive) == 0 &&
+           file.size() <= LargestFloppy;
+}
+
+// The catalogue row whose identifier is id, with its position; none when the list lacks it.
+std::optional<std::pair<int, ChoiceRow>> rowWithId(const std::optional<ChoiceList>& list,
+                                                   const QString& id)
+{
+    if (!list || id.isEmpty())
+        return std::nullopt;
+    for (int i = 0; i < list->size(); ++i) {
+        if (list->at(i).id == id)
+            return std::pair{i, list->at(i)};
+    }
+    return std::nullopt;
+}
+
+// The profile's hardware over the keys the platform's defaults wrote. Values the catalogue does
+// not know for the architecture are left as the defaults have them.
+void applyHardware(const Plan& plan, KeyWriter& write)
+{
+    const HardwarePreset& hw = plan.hardware;
+    const QString yes = QStringLiteral("Yes");
+    const QString no = QStringLiteral("No");
+    const int bitness = hw.bits64.value_or(false) ? 1 : 0;
+    if (hw.bits64 && BitnessChoices(plan.arc, true).size() > bitness) {
+        write(Hardware, QStringLiteral("CPUArc"), BitnessChoices(plan.arc, true).at(bitness));
+        write(General, QStringLiteral("Qemu EXE"), QemuExeName(bitness, plan.arc));
+    }
+    const MachinesAndCpus lists = ListMachinesAndCpus(plan.arc, bitness);
+    // A new bitness has its own lists: the platform's first rows come from them.
+    const QString machineId =
+        hw.machine.isEmpty() ? (hw.bits64 ? lists.machines.value(0).id : QString()) : hw.machine;
+    if (const auto machine = rowWithId(lists.machines, machineId)) {
+        write(Hardware, QStringLiteral("MID"), machine->second.id);
+        write(Hardware, QStringLiteral("MachineType"), machine->second.display);
+    }
+    const QString cpuId =
+        hw.cpu.isEmpty() ? (hw.bits64 ? lists.cpus.value(0).id : QString()) : hw.cpu;
+    if (const auto cpu = rowWithId(lists.cpus, cpuId)) {
+        write(Hardware, QStringLiteral("CID"), cpu->second.id);
+        write(Hardware, QStringLiteral("CPUType"), cpu->second.display);
+    }
+    if (hw.cpus > 0)
+        write(Hardware, QStringLiteral("Processors"), QString::number(hw.cpus));
+    if (const auto video = rowWithId(ListVideoCards(plan.arc), hw.video)) {
+        write(Hardware, QStringLiteral("Video Card"), video->second.display);
+        write(Hardware, QStringLiteral("VideoID"), QString::number(video->first));
+        write(Hardware, QStringLiteral("VID"), video->second.id);
+    }
+    if (const auto sound = rowWithId(ListSoundCards(plan.arc), hw.sound)) {
+        const QString audio = QStringLiteral("Audio");
+        write(audio, QStringLiteral("SoundCard"), sound->second.display);
+        write(audio, QStringLiteral("SoundID"), QString::number(sound->first));
+        write(audio, QStringLiteral("SID"), sound->second.id);
+    }
+    const QString machineNow = machineId.isEmpty() ? plan.platform.machineId : machineId;
+    if (const auto nic = rowWithId(ListNetworkCardModels(plan.arc, machineNow, false), hw.nic)) {
+        const QString card1 = QStringLiteral("Network Card 1");
+        write(card1, QStringLiteral("Lan Card"), nic->second.display);
+        write(card1, QStringLiteral("Lan Card ID"), QString::number(nic->first));
+        write(card1, QStringLiteral("LID"), nic->second.id);
+    }
+    if (const QString bus = HardwarePresets::DiskBusText(hw.diskBus); !bus.isEmpty())
+        write(Drives, ModernHardware::DiskBusKey(0), bus);
+    if (!hw.usb.isEmpty()) {
+        write(Hardware, QStringLiteral("Enable USB"), yes);
+        write(Hardware, QStringLiteral("USB3"), hw.usb == QLatin1String("xhci") ? yes : no);
+    }
+    if (hw.tablet)
+        write(Hardware, QStringLiteral("USB Tablet"), *hw.tablet ? yes : no);
+    if (hw.rng)
+        write(Hardware, QStringLiteral("VirtIO RNG"), *hw.rng ? yes : no);
+    if (hw.localTime)
+        write(Hardware, QStringLiteral("Use Local Time"), *hw.localTime ? yes : no);
+    if (hw.hpet)
+        write(QStringLiteral("Advanced"), QStringLiteral("Disable HPET"), *hw.hpet ? no : yes);
+}
+
+// The medium goes into the drive it fits and is booted from first.
+void applyInstallMedium(const Plan& plan, bool bootOrder, KeyWriter& write)
+{
+    if (plan.installMedium.isEmpty())
+        return;
+    const bool floppy = isFloppyImage(plan.installMedium);
+    write(Drives, floppy ? QStringLiteral("FloppyA") : QStringLiteral("CDROM"), plan.installMedium);
+    if (bootOrder) {
+        write(Drives, QStringLiteral("BootOrder"),
+              floppy ? QStringLiteral("Floppy Drive|Hard Drive")
+                     : QStringLiteral("CD/DVD Drive|Hard Drive"));
+    } else {
+        write(Drives, QStringLiteral("Boot Drive"),
+              floppy ? QStringLiteral("Floppy Drive") : QStringLiteral("CD/DVD Drive"));
+        write(Drives, QStringLiteral("Boot Drive ID"),
+              floppy ? QStringLiteral("1") : QStringLiteral("2"));
+    }
+}
+
 } // namespace
+
+QString InstallMediumProblem(const QString& path)
+{
+    if (path.isEmpty())
+        return {};
+    const QFileInfo file(ProgramFolder::nativeExpanded(path));
+    if (!file.exists())
+        return QStringLiteral("The installation medium %1 does not exist, please choose "
+                              "another file")
+            .arg(path);
+    if (!file.isFile() || !file.isReadable())
+        return QStringLiteral("The installation medium %1 cannot be read, please choose another "
+                              "file")
+            .arg(path);
+    return {};
+}
+
+QString MissingHostParts(const HardwarePreset& hardware, HardwarePreset* fallback)
+{
+    HardwarePreset without = hardware;
+    QStringList packages;
+    QStringList parts;
+    if (hardware.firmware == QLatin1String("uefi") ||
+        hardware.firmware == QLatin1String("uefi-secure")) {
+        const QString machine =
+            hardware.machine.isEmpty() ? QStringLiteral("pc") : hardware.machine;
+        if (!FirmwareChoice::Choose(machine, hardware.firmware == QLatin1String("uefi-secure"))) {
+            packages.append(QStringLiteral("ovmf"));
+            parts.append(QStringLiteral("the BIOS instead of UEFI"));
+            without.firmware = QStringLiteral("bios");
+        }
+    }
+    QString missing;
+    if (hardware.tpm == QLatin1String("2.0") && !TpmEmulator::Available(&missing)) {
+        packages.append(missing);
+        parts.append(QStringLiteral("no TPM"));
+        without.tpm = QStringLiteral("none");
+    }
+    if (packages.isEmpty())
+        return {};
+    if (fallback)
+        *fallback = without;
+    return QStringLiteral("This operating system needs %1, which this computer lacks: please "
+                          "install the package%2 %3. Create the virtual machine with %4 instead?")
+        .arg(parts.size() == 2 ? QStringLiteral("UEFI firmware and a TPM emulator")
+             : without.firmware != hardware.firmware ? QStringLiteral("UEFI firmware")
+                                                     : QStringLiteral("a TPM emulator"),
+             packages.size() > 1 ? QStringLiteral("s") : QString(),
+             packages.join(QStringLiteral(" and ")), parts.join(QStringLiteral(" and ")));
+}
 
 QStringList OutputTexts()
 {
@@ -116,6 +274,8 @@ MemoryAndDisk PresetFor(TableHandle& opsys, bool osSelected, const QString& osTe
         if (const std::optional<OsProfile> profile = FindProfile(opsys, osText)) {
             preset.ram = OsProfiles::SizeForEditor(profile->ram, preset.ram);
             preset.diskSize = OsProfiles::SizeForEditor(profile->disk, preset.diskSize);
+            preset.hardware = HardwarePresets::Parse(profile->hardware);
+            preset.ram = std::max(preset.ram, preset.hardware.minimumRam);
         }
     }
     preset.ram = std::clamp(preset.ram, 0, std::max(hostMemoryMB, 0));
@@ -285,13 +445,29 @@ QString ComposeVM(const Plan& plan, VersionRegistry& registry, const DiskCreator
         write(advanced, QStringLiteral("KQEMU"), QStringLiteral("Disabled"));
     }
 
-    if (write.failed()) {
+    applyHardware(plan, write);
+    applyInstallMedium(plan, QemuGeneration::takesBootOrder(code), write);
+
+    QString reason = write.error();
+    bool failed = write.failed();
+    const QString firmware = plan.hardware.firmware;
+    if (!failed && (firmware == QLatin1String("uefi") || firmware == QLatin1String("uefi-secure")))
+        failed = !VMFirmware::SaveFirmware(vmFile,
+                                           firmware == QLatin1String("uefi")
+                                               ? ModernHardware::Firmware::Uefi
+                                               : ModernHardware::Firmware::SecureBoot,
+                                           &reason);
+    if (!failed && plan.hardware.tpm == QLatin1String("2.0"))
+        failed = !VMFirmware::SaveTpm(vmFile, true, &reason);
+
+    if (failed) {
         // A half-written VM would show in the tree without its hardware.
+        VMFirmware::DeleteVMState(vmFile);
         QFile::remove(vmFile);
         if (!createdDisk.isEmpty())
             QFile::remove(createdDisk);
         if (error)
-            *error = write.error();
+            *error = reason;
         return {};
     }
     return vmFile;
@@ -325,6 +501,8 @@ void DeleteVMFiles(const QString& vmFile, bool withDisk, TableHandle& storeLooku
         if (!disk.isEmpty())
             QFile::remove(disk);
     }
+    // The firmware's variables and the TPM's state are the VM's own, not the user's data.
+    VMFirmware::DeleteVMState(vmFile);
     QFile::remove(vmFile);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/HardwarePreset.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -58,14 +60,17 @@ QString NameProblem(const QString& name);
 // The host's physical memory in MB: the top of the memory slider.
 int HostMemoryMB();
 
-// Memory and disk size of page 2 for the operating-system text of page 1.
+// Memory and disk size of page 2 for the operating-system text of page 1, and the profile's
+// hardware.
 struct MemoryAndDisk
 {
     int ram = DefaultRam;
     int diskSize = DefaultDiskSize;
+    HardwarePreset hardware;
 };
-// The profile named osText presets both; a RAM or DISK that is no number keeps its preset.
-// Memory is kept within 0..hostMemoryMB, as the slider does.
+// The profile named osText presets all three; a RAM or DISK that is no number keeps its preset,
+// and memory is at least what the hardware asks for. Memory is kept within 0..hostMemoryMB, as
+// the slider does.
 MemoryAndDisk PresetFor(TableHandle& opsys, bool osSelected, const QString& osText,
                         int hostMemoryMB);
 
@@ -117,7 +122,20 @@ struct Plan
     QString initrd;
     Output output = Output::Vimor;
     int vncNumber = DefaultVncNumber;
+    // The operating system's hardware, applied over the platform's defaults.
+    HardwarePreset hardware;
+    // The disc (or floppy image) to install from, as the user gave it; empty for none.
+    QString installMedium;
 };
+
+// Why the installation medium cannot be used, as the message to show; empty when it can (an
+// empty path is no medium).
+QString InstallMediumProblem(const QString& path);
+
+// What the hardware needs that this host lacks, as a question whether to go on without it
+// ("... Create the virtual machine with the BIOS instead?"); empty when nothing is missing.
+// fallback is the preset without what is missing.
+QString MissingHostParts(const HardwarePreset& hardware, HardwarePreset* fallback);
 
 // Makes the disk image: basePath + the type's extension; its full path, or empty when none was
 // made (the creator has then told the user).

@@ -132,6 +132,15 @@ QWidget* NewVMWizard::createPage1()
     connect(m_os, &QComboBox::currentTextChanged, this, &NewVMWizard::platformChanged);
     form->addWidget(m_os);
 
+    form->addWidget(new QLabel(QStringLiteral("Installation medium (CD/DVD image, optional):")));
+    auto* mediumRow = new QHBoxLayout;
+    m_medium = new QLineEdit;
+    auto* browseMedium = new QPushButton(QStringLiteral("Browse..."));
+    connect(browseMedium, &QPushButton::clicked, this, &NewVMWizard::browseMediumClick);
+    mediumRow->addWidget(m_medium, 1);
+    mediumRow->addWidget(browseMedium);
+    form->addLayout(mediumRow);
+
     form->addWidget(wrappedLabel(QStringLiteral(
         "Vimor supports multiple versions of QEMU, depending on the version you select")));
     form->addWidget(wrappedLabel(QStringLiteral(
@@ -305,6 +314,8 @@ void NewVMWizard::reset()
     m_kernel->clear();
     m_initrd->clear();
     m_existingPath->clear();
+    m_medium->clear();
+    m_hardware = {};
 
     fillStores(0);
 
@@ -380,7 +391,13 @@ void NewVMWizard::nextClick()
             Interaction::warning(this, problem);
             return;
         }
-        preparePage2();
+        if (const QString problem = NewVM::InstallMediumProblem(m_medium->text());
+            !problem.isEmpty()) {
+            Interaction::warning(this, problem);
+            return;
+        }
+        if (!preparePage2())
+            return;
         if (VMNameExists(m_vm.table(VMContext::Table::VMStore), name)) {
             Interaction::error(this,
                                QStringLiteral("A Virtual Machine with this name already exists!"));
@@ -412,7 +429,7 @@ void NewVMWizard::finishClick()
     accept();
 }
 
-void NewVMWizard::preparePage2()
+bool NewVMWizard::preparePage2()
 {
     const int host = NewVM::HostMemoryMB();
     m_memorySlider->setRange(0, host);
@@ -428,6 +445,15 @@ void NewVMWizard::preparePage2()
     m_diskSize->setValue(preset.diskSize);
     m_sizeLabel->setText(NewVM::SizeLabel(m_diskSize->value()));
     diskChoiceChanged();
+    m_hardware = preset.hardware;
+    HardwarePreset fallback;
+    if (const QString missing = NewVM::MissingHostParts(m_hardware, &fallback);
+        !missing.isEmpty()) {
+        if (!Interaction::confirm(this, missing))
+            return false;
+        m_hardware = fallback;
+    }
+    return true;
 }
 
 void NewVMWizard::preparePage3()
@@ -526,6 +552,17 @@ std::optional<QString> NewVMWizard::chooseImage()
     return chosen;
 }
 
+void NewVMWizard::browseMediumClick()
+{
+    Interaction::FileRequest request;
+    request.title = QStringLiteral("Specify Installation Medium");
+    request.filter =
+        Interaction::pipeFilter(QStringLiteral("CD/DVD Images|*.iso;*.img|All Files|*.*"));
+    const std::optional<QString> chosen = Interaction::current().openFileName(this, request);
+    if (chosen && !chosen->isEmpty())
+        m_medium->setText(*chosen);
+}
+
 void NewVMWizard::browseKernelClick()
 {
     if (const std::optional<QString> chosen = chooseImage())
@@ -568,5 +605,7 @@ NewVM::Plan NewVMWizard::plan() const
     plan.initrd = m_initrd->text();
     plan.output = static_cast<NewVM::Output>(std::max(m_output->currentIndex(), 0));
     plan.vncNumber = m_vncNumber->value();
+    plan.hardware = m_hardware;
+    plan.installMedium = m_medium->text();
     return plan;
 }

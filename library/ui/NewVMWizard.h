@@ -41,6 +41,7 @@ public:
     void finishClick();
     void createStoreClick();
     void browseExistingDiskClick();
+    void browseMediumClick();
     void browseKernelClick();
     void browseInitrdClick();
 
@@ -53,6 +54,7 @@ public:
     QComboBox* platformBox() const { return m_platforms; }
     QComboBox* osBox() const { return m_os; }
     QComboBox* versionBox() const { return m_versions; }
+    QLineEdit* mediumBox() const { return m_medium; }
     QSlider* memorySlider() const { return m_memorySlider; }
     QSpinBox* memoryBox() const { return m_memory; }
     QLabel* memoryTopLabel() const { return m_memoryTop; }
@@ -86,7 +88,8 @@ private:
     QWidget* pageHeader(const QString& subtitle, const QStringList& lines);
     void reset();
     void fillStores(int select);
-    void preparePage2();
+    // False when the user would rather not go on without what the profile's hardware needs.
+    bool preparePage2();
     void preparePage3();
     void showPage(int page);
     void platformChanged();
@@ -107,6 +110,8 @@ private:
     QComboBox* m_platforms = nullptr;
     QComboBox* m_os = nullptr;
     QComboBox* m_versions = nullptr;
+    QLineEdit* m_medium = nullptr;
+    HardwarePreset m_hardware;
     QSlider* m_memorySlider = nullptr;
     QSpinBox* m_memory = nullptr;
     QLabel* m_memoryTop = nullptr;

@@ -27,6 +27,7 @@
 #include <QRegularExpression>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -257,6 +258,8 @@ private slots:
     void pageTexts();
     void createNewStore();
     void existingDiskAndKernelChoosers();
+    void linuxPresetAndInstallMedium();
+    void missingFirmwareAndTpmAsked();
 
 private:
     void start(bool withQemuImg = true);
@@ -872,6 +875,116 @@ void TestNewVM::existingDiskAndKernelChoosers()
     QCOMPARE(ReadVMFileValue(created, s("Hardware"), s("Kernel")), s("/boot/vmlinuz"));
     QCOMPARE(ReadVMFileValue(created, s("Hardware"), s("Initrd")), QString());
     QCOMPARE(ReadVMFileValue(created, s("General"), s("Arc")), s("ppc"));
+}
+
+namespace {
+
+const char LinuxPreset[] = "arch=64;machine=q35;firmware=bios;cpus=2;disk=virtio;"
+                           "nic=virtio-net-pci;video=virtio;sound=hda;rng=yes;usb=xhci;tablet=yes;"
+                           "localtime=no";
+const char Windows11Preset[] = "arch=64;machine=q35;firmware=uefi-secure;tpm=2.0;cpus=2;ram=4096;"
+                               "disk=sata;nic=e1000e;video=std;usb=xhci;tablet=yes;hpet=off";
+
+// Steps through the wizard with an operating system chosen from the list; false when a page
+// refused to move on.
+bool finishWith(NewVMWizard& wizard, const QString& name, const QString& os, const QString& medium)
+{
+    wizard.nameBox()->setText(name);
+    wizard.osBox()->setCurrentIndex(wizard.osBox()->findText(os));
+    wizard.mediumBox()->setText(medium);
+    wizard.nextClick();
+    wizard.nextClick();
+    if (wizard.currentPage() != 2)
+        return false;
+    wizard.finishClick();
+    return true;
+}
+
+} // namespace
+
+void TestNewVM::linuxPresetAndInstallMedium()
+{
+    addVersions(*m_folder, {{s("v3"), s("QEMU 7.2"), s("Yes"), s("Yes"), s("3")}});
+    addProfiles(*m_folder, {{s("Debian 12"), s("2048"), s("20000"), s(LinuxPreset)}});
+    QVERIFY(m_folder->write(s("Media/debian.iso"), QByteArray(4096, 'x')));
+    start();
+
+    // A medium that is not there is refused on the first page, and nothing is written.
+    QVERIFY(runWizard([](NewVMWizard& wizard) {
+                return finishWith(wizard, s("Deb"), s("Debian 12"), s("/nonexistent/d.iso"));
+            }).isEmpty());
+    QVERIFY(!m_script->shownTexts().filter(s("/nonexistent/d.iso")).isEmpty());
+    QVERIFY(!QFileInfo::exists(vmPath(s("Deb.vm2"))));
+
+    const QString medium = m_folder->file(s("Media/debian.iso"));
+    const QString vm = runWizard(
+        [&](NewVMWizard& wizard) { return finishWith(wizard, s("Deb"), s("Debian 12"), medium); });
+    QCOMPARE(vm, vmPath(s("Deb.vm2")));
+    const auto read = [&vm](const char* section, const char* key) {
+        return ReadVMFileValue(vm, s(section), s(key));
+    };
+    const std::pair<std::pair<const char*, const char*>, QString> expected[] = {
+        {{"Hardware", "CPUArc"}, s("64 Bit")},
+        {{"General", "Qemu EXE"}, s("qemu-system-x86_64.exe")},
+        {{"Hardware", "MID"}, s("q35")},
+        {{"Hardware", "MachineType"}, s("Standard PC (Q35 + ICH9, 2009)")},
+        {{"Hardware", "CID"}, s("host")},
+        {{"Hardware", "Processors"}, s("2")},
+        {{"Hardware", "RAM"}, s("2048")},
+        {{"Hardware", "VID"}, s("virtio")},
+        {{"Audio", "SID"}, s("hda")},
+        {{"Network Card 1", "LID"}, s("virtio-net-pci")},
+        {{"Drives", "HDA Bus"}, s("VirtIO")},
+        {{"Hardware", "Enable USB"}, s("Yes")},
+        {{"Hardware", "USB3"}, s("Yes")},
+        {{"Hardware", "USB Tablet"}, s("Yes")},
+        {{"Hardware", "VirtIO RNG"}, s("Yes")},
+        {{"Hardware", "Use Local Time"}, s("No")},
+        {{"Drives", "CDROM"}, medium},
+        {{"Drives", "BootOrder"}, s("CD/DVD Drive|Hard Drive")},
+        {{"Drives", "HDA"}, s("Deb.qcow2")},
+    };
+    for (const auto& [key, value] : expected)
+        QCOMPARE(read(key.first, key.second), value);
+    QCOMPARE(read("Hardware", "Firmware"), QString());
+}
+
+void TestNewVM::missingFirmwareAndTpmAsked()
+{
+    // Empty descriptors of the same names hide the installed firmware, as QEMU's own rules say,
+    // and no swtpm is on the path.
+    QTemporaryDir config;
+    for (const char* name : {"40-edk2-x86_64-secure-enrolled.json", "50-edk2-x86_64-secure.json",
+                             "60-edk2-x86_64.json"}) {
+        QFile hide(config.filePath(s("qemu/firmware/") + s(name)));
+        QVERIFY(QDir().mkpath(config.filePath(s("qemu/firmware"))) &&
+                hide.open(QIODevice::WriteOnly));
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    qputenv("PATH", "/nonexistent");
+    addVersions(*m_folder, {{s("v3"), s("QEMU 7.2"), s("Yes"), s("Yes"), s("3")}});
+    addProfiles(*m_folder, {{s("Windows 11"), s("2048"), s("1000"), s(Windows11Preset)}});
+    start();
+    const auto answering = [this](Interaction::Answer answer) {
+        return runWizard([this, answer](NewVMWizard& wizard) {
+            m_script->answerMessage(answer);
+            return finishWith(wizard, s("Win"), s("Windows 11"), {});
+        });
+    };
+    const QString refused = answering(Interaction::Answer::No);
+    const QString vm = answering(Interaction::Answer::Yes);
+    qputenv("PATH", path);
+    qunsetenv("XDG_CONFIG_HOME");
+
+    QVERIFY(refused.isEmpty());
+    const QStringList asked = m_script->shownTexts().filter(s("ovmf"));
+    QVERIFY(asked.size() >= 2);
+    QVERIFY2(asked.first().contains(s("swtpm")), qPrintable(asked.first()));
+    QCOMPARE(vm, vmPath(s("Win.vm2")));
+    QCOMPARE(ReadVMFileValue(vm, s("Hardware"), s("Firmware")), QString());
+    QCOMPARE(ReadVMFileValue(vm, s("Hardware"), s("TPM")), QString());
+    QCOMPARE(ReadVMFileValue(vm, s("Hardware"), s("MID")), s("q35"));
 }
 
 QTEST_MAIN(TestNewVM)
