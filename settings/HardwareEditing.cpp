@@ -146,6 +146,11 @@ std::optional<YesNoRow> YesNoRowOf(int icon)
     case 76:
         return YesNoRow{QStringLiteral("Enable Bluetooth Keyboard ?"), Hardware,
                         QStringLiteral("BTKeyboard")};
+    case 102:
+        return YesNoRow{QStringLiteral("Enable USB 3 (xHCI) ?"), Hardware, QStringLiteral("USB3")};
+    case 103:
+        return YesNoRow{QStringLiteral("Enable the VirtIO random number generator ?"), Hardware,
+                        QStringLiteral("VirtIO RNG")};
     default:
         return std::nullopt;
     }

@@ -37,7 +37,7 @@ struct YesNoRow
     QString key;
 };
 
-// The yes/no row of an icon (4, 19, 45, 75, 76); nullopt for any other icon.
+// The yes/no row of an icon (4, 19, 45, 75, 76, 102, 103); nullopt for any other icon.
 std::optional<YesNoRow> YesNoRowOf(int icon);
 // "Yes" or "No": the stored value when it is exactly "Yes", else "No".
 QString YesNoPreset(const VMContext& vm, const YesNoRow& row);

@@ -1,10 +1,12 @@
 #include "settings/SettingsView.h"
 
 #include "model/IniFile.h"
+#include "model/ModernHardware.h"
 #include "model/QemuGeneration.h"
 #include "model/TableHandle.h"
 #include "model/VMContext.h"
 #include "model/VMFile.h"
+#include "settings/ModernHardwareEditing.h"
 #include "versions/VersionRegistry.h"
 
 #include <QFileInfo>
@@ -262,7 +264,13 @@ struct Capabilities
     bool usb = false;
     bool bt = false;
     bool kqemu = false;
+    bool modern = false; // today's QEMU, which has the firmware, TPM and disk-bus settings
 };
+
+void addModern(QList<SettingsRow>& rows, const QString& caption, const QString& value, int icon)
+{
+    rows.append({caption, value, icon, QString(), ModernHardwareEditing::PictureOf(icon)});
+}
 
 QList<SettingsRow> hardwareRows(const Reader& read, const QString& vmName, const QString& arc,
                                 const Capabilities& caps)
@@ -294,9 +302,25 @@ QList<SettingsRow> hardwareRows(const Reader& read, const QString& vmName, const
         }
     }
     add(rows, u"Video Card"_s, read(Hardware, u"Video Card"_s), 60);
+    using namespace ModernHardwareEditing;
+    const bool modernPc = caps.modern && arc == X86;
+    if (modernPc) {
+        addModern(
+            rows, u"Firmware"_s,
+            ModernHardware::FirmwareText(ModernHardware::FirmwareOf(read(Hardware, u"Firmware"_s))),
+            FirmwareIcon);
+        addModern(rows, u"TPM"_s,
+                  ModernHardware::TpmTexts().at(ModernHardware::HasTpm(read(Hardware, u"TPM"_s))),
+                  TpmIcon);
+        addModern(rows, u"VirtIO RNG"_s, read.orAbsent(Hardware, u"VirtIO RNG"_s, u"No"_s),
+                  RngIcon);
+    }
     if (caps.usb) {
         const QString usb = read(Hardware, u"Enable USB"_s);
         add(rows, u"USB Support"_s, usb, 4);
+        if (usb == Yes && caps.modern)
+            addModern(rows, u"USB 3 (xHCI)"_s, read.orAbsent(Hardware, u"USB3"_s, u"No"_s),
+                      Usb3Icon);
         if (usb == Yes)
             add(rows, u"USB Devices"_s,
                 QString::number(readCount(read(u"USB Devices"_s, u"Count"_s))) + u" Device(s)"_s,
@@ -316,12 +340,22 @@ QList<SettingsRow> hardwareRows(const Reader& read, const QString& vmName, const
     return rows;
 }
 
-QList<SettingsRow> driveRows(const Reader& read, const QString& versionCode)
+QList<SettingsRow> driveRows(const Reader& read, const QString& versionCode, bool modernPc)
 {
     QList<SettingsRow> rows;
+    int number = 0;
     const auto disk = [&](const QString& flag, const QString& scsi, const QString& ide,
                           const QString& key, int icon) {
-        add(rows, read(Drives, flag) == Yes ? scsi : ide, read(Drives, key), icon);
+        const bool onScsi = read(Drives, flag) == Yes;
+        const QString value = read(Drives, key);
+        add(rows, onScsi ? scsi : ide, value, icon);
+        // A SCSI disk keeps its controller; the others choose their bus.
+        if (modernPc && !onScsi && !value.isEmpty())
+            addModern(rows, u"Hard Disk "_s + QString::number(number) + u" Bus"_s,
+                      ModernHardware::DiskBusText(ModernHardware::DiskBusOf(
+                          read(Drives, ModernHardware::DiskBusKey(number)))),
+                      ModernHardwareEditing::FirstDiskBusIcon + number);
+        ++number;
     };
     disk(u"HDASCSI"_s, u"SCSI Hard Disk 0"_s, u"Hard Disk 0"_s, u"HDA"_s, 16);
     disk(u"HDBSCSI"_s, u"SCSI Hard Disk 1"_s, u"Hard Disk 1"_s, u"HDB"_s, 33);
@@ -407,11 +441,13 @@ SettingsViewModel BuildSettingsView(VMContext& vm)
     const bool named = !id.isEmpty();
     caps.usb = named && versions.VersionFlag(id, u"USB"_s);
     caps.bt = named && versions.VersionFlag(id, u"BT"_s);
+    const QString code = versions.VersionCode(id);
+    caps.modern = named && QemuGeneration::isModern(code);
     const QString arc = read(General, u"Arc"_s);
     const QString mode = read(Hardware, u"OutputID"_s);
 
     view.hardware = hardwareRows(read, vm.selectedVMName(), arc, caps);
-    view.drives = driveRows(read, versions.VersionCode(id));
+    view.drives = driveRows(read, code, caps.modern && arc == X86);
     view.advanced = advancedRows(read, arc, mode, caps);
 
     view.showConsole = named && mode == u"0"_s && versions.VersionFlag(id, u"INT"_s);

@@ -12,7 +12,8 @@ struct SettingsRow
     QString caption;
     QString value;
     int icon = -1;
-    QString number; // card or port number of a numbered row, else empty
+    QString number;   // card or port number of a numbered row, else empty
+    int picture = -1; // the picture when it is not the icon number's own
 };
 
 // The three settings lists of a VM, in display order, and which run-time tabs its page shows.

@@ -12,7 +12,7 @@ AdvancedChoiceDialog::AdvancedChoiceDialog(const QString& title, const QString& 
 {
     setWindowTitle(title);
     auto* layout = new QVBoxLayout(this);
-    auto* group = new QGroupBox(frame, this);
+    auto* group = m_group = new QGroupBox(frame, this);
     auto* groupLayout = new QVBoxLayout(group);
     m_label = new QLabel(label, group);
     m_label->setWordWrap(true);
@@ -65,4 +65,14 @@ QString AdvancedChoiceDialog::selectedId() const
 QString AdvancedChoiceDialog::label() const
 {
     return m_label->text();
+}
+
+void AdvancedChoiceDialog::setLabel(const QString& text)
+{
+    m_label->setText(text);
+}
+
+void AdvancedChoiceDialog::setFrameTitle(const QString& text)
+{
+    m_group->setTitle(text);
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 
 // A frame with a label over a drop-down list: the keyboard, affinity, audio library, KQEMU and
@@ -30,8 +31,11 @@ public:
     QString selectedId() const;
     QComboBox* list() const { return m_list; }
     QString label() const;
+    void setLabel(const QString& text);
+    void setFrameTitle(const QString& text);
 
 private:
+    QGroupBox* m_group = nullptr;
     QLabel* m_label = nullptr;
     QComboBox* m_list = nullptr;
 };

@@ -6,6 +6,8 @@
 #include "platform/Shell.h"
 #include "platform/ui/Interaction.h"
 #include "settings/HardwareEditing.h"
+#include "settings/ModernHardwareEditing.h"
+#include "settings/ui/AdvancedChoiceDialog.h"
 #include "settings/ui/CpuTypeDialog.h"
 #include "settings/ui/DeviceChoiceDialog.h"
 #include "settings/ui/MainDisplayDialog.h"
@@ -60,6 +62,7 @@ HardwareEditors::HardwareEditors(VMContext& vm, QWidget* parent)
                                          QStringLiteral("Select a video adapter"), parent);
     m_serialPort = new SerialPortDialog(parent);
     m_parallelPort = new ParallelPortDialog(parent);
+    m_modernChoice = new AdvancedChoiceDialog(QString(), QString(), QString(), parent);
     connect(m_version, &QemuVersionDialog::configureRequested, this,
             &HardwareEditors::configureVersionsClick);
 }
@@ -78,6 +81,7 @@ HardwareEditors::~HardwareEditors()
     delete m_videoCard;
     delete m_serialPort;
     delete m_parallelPort;
+    delete m_modernChoice;
 }
 
 void HardwareEditors::edit(int icon, const QString& number)
@@ -124,8 +128,29 @@ void HardwareEditors::edit(int icon, const QString& number)
         editVersion();
         break;
     default:
+        if (!ModernHardwareEditing::PresetChoice(m_vm, icon).title.isEmpty())
+            editModernChoice(icon);
         break;
     }
+}
+
+void HardwareEditors::editModernChoice(int icon)
+{
+    const ModernHardwareEditing::Choice choice = ModernHardwareEditing::PresetChoice(m_vm, icon);
+    m_modernChoice->setWindowTitle(choice.title);
+    m_modernChoice->setFrameTitle(choice.title);
+    m_modernChoice->setLabel(choice.label);
+    m_modernChoice->setItems(choice.items);
+    m_modernChoice->select(choice.selected);
+    if (!run(*m_modernChoice) || m_modernChoice->selectedPosition() < 0)
+        return;
+    QString error;
+    // Making the firmware's variables or the TPM's state runs qemu-img or swtpm for a moment.
+    if (!ModernHardwareEditing::SaveChoice(m_vm, icon, m_modernChoice->selectedPosition(),
+                                           &error) &&
+        !error.isEmpty())
+        Interaction::error(m_vm.dialogParent(), error);
+    m_vm.ShowSettings();
 }
 
 bool HardwareEditors::run(QDialog& dialog)

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class AdvancedChoiceDialog;
 class CpuTypeDialog;
 class DeviceChoiceDialog;
 class MainDisplayDialog;
@@ -55,6 +56,8 @@ private:
     void editVideoCard();
     void editSerialPort(const QString& number);
     void editParallelPort(const QString& number);
+    // The firmware, TPM and disk-bus rows: a list of choices each.
+    void editModernChoice(int icon);
 
     VMContext& m_vm;
     QPointer<YesNoDialog> m_yesNo;
@@ -68,4 +71,5 @@ private:
     QPointer<DeviceChoiceDialog> m_videoCard;
     QPointer<SerialPortDialog> m_serialPort;
     QPointer<ParallelPortDialog> m_parallelPort;
+    QPointer<AdvancedChoiceDialog> m_modernChoice;
 };

@@ -18,8 +18,8 @@ void fillList(QTreeWidget* list, const QList<SettingsRow>& rows, const ImageStri
     items.reserve(rows.size());
     for (const SettingsRow& row : rows) {
         auto* item = new QTreeWidgetItem(QStringList{row.caption, row.value});
-        if (row.icon >= 0)
-            item->setIcon(0, QIcon(mi.image(row.icon)));
+        if (const int picture = row.picture >= 0 ? row.picture : row.icon; picture >= 0)
+            item->setIcon(0, QIcon(mi.image(picture)));
         item->setData(0, IconRole, row.icon);
         item->setData(0, NumberRole, row.number);
         items.append(item);

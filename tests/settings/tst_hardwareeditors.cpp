@@ -5,6 +5,8 @@
 #include "platform/Host.h"
 #include "platform/SerialPorts.h"
 #include "platform/ui/Interaction.h"
+#include "settings/ModernHardwareEditing.h"
+#include "settings/ui/AdvancedChoiceDialog.h"
 #include "settings/ui/CpuTypeDialog.h"
 #include "settings/ui/DeviceChoiceDialog.h"
 #include "settings/ui/HardwareEditors.h"
@@ -285,6 +287,7 @@ private slots:
     void versionChoice();
     void operatingSystem();
     void storeFolder();
+    void firmwareAndDiskBus();
 
 private:
     // Writes the VM (base keys, then extra), opens the main window and the editors on it.
@@ -711,7 +714,8 @@ void TestHardwareEditors::cpuTypeBitnessChange()
     });
     m_editors->edit(58, QString());
     QCOMPARE(shown, (QStringList{s("Standard PCI Based PC"), s("Qemu 64 Bit")}));
-    QCOMPARE(machines, (QStringList{s("Standard PCI Based PC"), s("Standard ISA Based PC")}));
+    QCOMPARE(machines, (QStringList{s("Standard PCI Based PC"), s("Standard ISA Based PC"),
+                                    s("Standard PC (Q35 + ICH9, 2009)")}));
     QCOMPARE(read("Hardware", "CPUArc"), s("64 Bit"));
     QCOMPARE(read("Hardware", "CPUType"), s("Qemu 64 Bit"));
     QCOMPARE(read("Hardware", "CID"), s("qemu64"));
@@ -1252,6 +1256,35 @@ void TestHardwareEditors::storeFolder()
     QVERIFY(before != unstored);
     QVERIFY(m_script->shown().isEmpty());
     QCOMPARE(m_context->refreshes, 0);
+}
+
+// The firmware editor makes the VM's variable store through the real firmware descriptors and
+// qemu-img; the disk-bus editor writes its disk's key.
+void TestHardwareEditors::firmwareAndDiskBus()
+{
+    if (!QFileInfo::exists(s("/usr/share/qemu/firmware/60-edk2-x86_64.json")))
+        QSKIP("ovmf is needed");
+    start({{s("Hardware"), s("MID"), s("q35")}});
+    const auto choose = [this](const QString& text) {
+        m_script->answerDialog([text](QDialog& dialog) {
+            auto* choice = as<AdvancedChoiceDialog>(dialog);
+            if (!choice)
+                return int(QDialog::Rejected);
+            choice->list()->setCurrentText(text);
+            return pressOk(dialog);
+        });
+    };
+    choose(s("UEFI"));
+    m_editors->edit(ModernHardwareEditing::FirmwareIcon, QString());
+    QCOMPARE(m_script->shownTexts().filter(s("rror")), QStringList());
+    QCOMPARE(read("Hardware", "Firmware"), s("UEFI"));
+    QVERIFY(QFileInfo(m_folder->file(s("VMs/test.efivars.qcow2"))).isFile());
+    QCOMPARE(read("Hardware", "Firmware Vars"), s("test.efivars.qcow2"));
+
+    choose(s("SATA"));
+    m_editors->edit(ModernHardwareEditing::FirstDiskBusIcon + 1, QString());
+    QCOMPARE(read("Drives", "HDB Bus"), s("SATA"));
+    QCOMPARE(m_context->refreshes, 2);
 }
 
 QTEST_MAIN(TestHardwareEditors)

@@ -223,6 +223,7 @@ private slots:
     void unwritableFileCostsOneMessage();
     void damagedCountsStayBounded();
     void noVMSelected();
+    void modernHardwareRows();
 };
 
 void TestSettingsView::initTestCase()
@@ -1103,6 +1104,33 @@ void TestSettingsView::noVMSelected()
     const SettingsViewModel view = BuildSettingsView(window);
     QVERIFY(view.hardware.isEmpty() && view.drives.isEmpty() && view.advanced.isEmpty());
     QVERIFY(!view.showConsole && !view.showMonitor);
+}
+
+// Today's QEMU shows the firmware, TPM, random-number and USB 3 rows of a PC, and the bus of each
+// hard disk that is not on SCSI; older versions show none of them.
+void TestSettingsView::modernHardwareRows()
+{
+    Scene scene({{u"NOW"_s, u"QEMU Now"_s, {u"USB"_s}, u"3"_s}});
+    QVERIFY(scene.ready());
+    const QStringList keys = {u"Hardware/Firmware=UEFI Secure Boot"_s,
+                              u"Hardware/Enable USB=Yes"_s,
+                              u"Drives/HDA=a.qcow2"_s,
+                              u"Drives/HDA Bus=VirtIO"_s,
+                              u"Drives/HDB=b.qcow2"_s,
+                              u"Drives/HDBSCSI=Yes"_s};
+    QVERIFY(scene.write(baseKeys(u"NOW"_s, u"x86"_s) + keys));
+    SettingsViewModel view = scene.show();
+    QCOMPARE(described(view.hardware).filter(u"10"_s),
+             (QStringList{u"Firmware|UEFI Secure Boot|100|"_s, u"TPM|None|101|"_s,
+                          u"VirtIO RNG|No|103|"_s, u"USB 3 (xHCI)|No|102|"_s}));
+    QCOMPARE(described(view.drives).filter(u" Bus"_s),
+             QStringList{u"Hard Disk 0 Bus|VirtIO|104|"_s});
+    QCOMPARE(findRow(view.drives, u"Hard Disk 0 Bus"_s)->picture, 16);
+
+    QVERIFY(scene.write(baseKeys(u"ALL"_s, u"x86"_s) + keys));
+    view = scene.show();
+    QVERIFY(findRow(view.hardware, u"Firmware"_s) == nullptr);
+    QCOMPARE(described(view.drives).filter(u" Bus"_s), QStringList());
 }
 
 QTEST_MAIN(TestSettingsView)
