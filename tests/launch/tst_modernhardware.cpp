@@ -122,6 +122,11 @@ void TestModernHardware::initTestCase()
 
 void TestModernHardware::cleanupTestCase()
 {
+    // A failed check can leave a VM running; its swtpm ends with it.
+    const QDir store(m_folder ? m_folder->file(s("VMs")) : QString());
+    for (const QString& vm : store.entryList({s("*.vm2")}))
+        Processes::terminate(
+            ReadVMFileValue(store.filePath(vm), s("General"), s("StatusID")).toLongLong());
     m_window.reset();
     m_folder.reset();
     Interaction::install(nullptr);
