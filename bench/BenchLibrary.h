@@ -8,6 +8,7 @@
 #include "model/VMFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QList>
 #include <QString>
 
@@ -53,6 +54,19 @@ inline bool writeVM(const QString& vm, const Keys& keys)
                               QString::fromUtf8(value)))
             return false;
     return true;
+}
+
+// The version folder "qemu" holding the host's PC emulator behind a wrapper that shows no window
+// (there is no display here), and QEMU's own files.
+inline bool layOutHostQemu(const QString& folder)
+{
+    QFile wrapper(folder + QStringLiteral("/qemu/qemu-system-x86_64"));
+    if (!QDir(folder).mkpath(QStringLiteral("qemu")) || !wrapper.open(QIODevice::WriteOnly) ||
+        wrapper.write("#!/bin/sh\nexec /usr/bin/qemu-system-x86_64 -display none \"$@\"\n") < 0)
+        return false;
+    wrapper.close();
+    return wrapper.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+           QFile::link(QStringLiteral("/usr/share/qemu"), folder + QStringLiteral("/qemu/pc-bios"));
 }
 
 } // namespace BenchLibrary

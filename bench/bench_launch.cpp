@@ -52,16 +52,8 @@ bool layOut(const QString& folder, const QString& vm)
 {
     const BenchLibrary::Fields version = {
         {"ID", "v1"}, {"DESC", "QEMU"}, {"PATH", "{VR}\\qemu"}, {"VERID", "0"}};
-    if (!BenchLibrary::layOutTables(folder, version) || !QDir(folder).mkpath(s("qemu")))
+    if (!BenchLibrary::layOutTables(folder, version) || !BenchLibrary::layOutHostQemu(folder))
         return false;
-    // A version folder holding the host's emulator; no display here.
-    QFile wrapper(folder + s("/qemu/qemu-system-x86_64"));
-    if (!wrapper.open(QIODevice::WriteOnly) ||
-        wrapper.write("#!/bin/sh\nexec /usr/bin/qemu-system-x86_64 -display none \"$@\"\n") < 0)
-        return false;
-    wrapper.close();
-    wrapper.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QFile::link(s("/usr/share/qemu"), folder + s("/qemu/pc-bios"));
     QProcess create;
     create.start(s("qemu-img"), {s("create"), s("-q"), s("-f"), s("qcow2"),
                                  folder + s("/VMs/disk.qcow2"), s("1M")});
