@@ -80,6 +80,16 @@ QString formatOption(const QString& path)
     return QStringLiteral(",format=") + ModernOptions::imageFormat(path);
 }
 
+// A folder shared without "rw:" is a read-only node, which QEMU opens as a disk only with writes
+// kept aside and as a floppy only read-only.
+QString readOnlyFolderOption(const QString& path, const QString& option)
+{
+    return path.startsWith(FatPrefix) && !path.startsWith(QLatin1String("fat:rw:")) &&
+                   !path.contains(QLatin1String(":rw:"))
+               ? option
+               : QString();
+}
+
 // Catalogue values that only today's QEMU has: older generations leave the option out, so QEMU
 // takes its own default.
 struct ModernOnly
@@ -294,6 +304,11 @@ LaunchString Builder::build()
     QString accelerator;
     if (modern()) {
         m_machine = ModernOptions::machineId(read("Hardware", "MID"));
+        if (ModernOptions::machineRemoved(m_machine) && m_refusal.isEmpty())
+            m_refusal = QStringLiteral("This virtual machine cannot be launched: today's QEMU has "
+                                       "no machine \"%1\" any more. Please choose another "
+                                       "machine in \"CPU Type\".")
+                            .arg(read("Hardware", "MachineType"));
         const bool secureBoot = ModernHardware::FirmwareOf(read("Hardware", "Firmware")) ==
                                     ModernHardware::Firmware::SecureBoot &&
                                 m_arc == QLatin1String("x86");
@@ -311,13 +326,31 @@ LaunchString Builder::build()
             QStringLiteral(" -M ") + quoted(listValue(s("Machine"), m_machine) +
                                             (secureBoot ? QStringLiteral(",smm=on") : QString()));
         QString why;
-        accelerator = ModernOptions::accelerator(
-            m_arc, m_env.kvmDevice.isEmpty() ? s("/dev/kvm") : m_env.kvmDevice, &why);
-        m_r += QStringLiteral(" -accel ") + accelerator;
-        m_notes.append(
-            accelerator == QLatin1String("kvm")
-                ? QStringLiteral("Acceleration: KVM (%1)").arg(why)
-                : QStringLiteral("Acceleration: none, QEMU emulates the processor (%1)").arg(why));
+        // QEMU takes one accelerator: a VM carried over from an older QEMU may name its own.
+        if (const std::optional<QString> own =
+                ModernOptions::ownAccelerator(read("Advanced", "OptionalString"))) {
+            accelerator = *own;
+            m_notes.append(QStringLiteral("Acceleration: as the additional QEMU parameters say"));
+        } else {
+            accelerator = ModernOptions::accelerator(
+                m_arc, m_env.kvmDevice.isEmpty() ? s("/dev/kvm") : m_env.kvmDevice, &why);
+            // The host's KVM serves only the emulators built for it (qemu-system-arm has none on
+            // an arm64 host).
+            if (accelerator == QLatin1String("kvm")) {
+                const std::optional<QStringList> listed = ModernOptions::emulatorAccelerators(
+                    m_vm.versions().VMExecutable(m_vm.selectedVM()));
+                if (listed && !listed->contains(QLatin1String("kvm"))) {
+                    accelerator = QStringLiteral("tcg");
+                    why = QStringLiteral("this QEMU has no KVM");
+                }
+            }
+            m_r += QStringLiteral(" -accel ") + accelerator;
+            m_notes.append(accelerator == QLatin1String("kvm")
+                               ? QStringLiteral("Acceleration: KVM (%1)").arg(why)
+                               : QStringLiteral("Acceleration: none, QEMU emulates the processor "
+                                                "(%1)")
+                                     .arg(why));
+        }
         m_r += QStringLiteral(" -m ") + quoted(listValue(s("Memory"), read("Hardware", "RAM")));
     } else {
         if (const QString machine = read("Hardware", "MID"); !modernOnly("MID", machine))
@@ -366,8 +399,10 @@ LaunchString Builder::build()
 
     const QString title = read("General", "Window Title");
     const QString name = title == QLatin1String("{VM NAME}") ? m_vm.selectedVMName() : title;
-    // "-name" takes options after a comma too; a doubled one is part of the name.
-    m_r += QStringLiteral(" -name ") + quoted(modern() ? escapedCommas(name) : name);
+    // "-name" takes options after a comma too (a doubled one is part of the name), and a name with
+    // "=" would read as an option without "guest=".
+    m_r += QStringLiteral(" -name ") +
+           quoted(modern() ? QStringLiteral("guest=") + escapedCommas(name) : name);
 
     appendDisks();
     appendFloppies();
@@ -432,9 +467,13 @@ LaunchString Builder::build()
         m_usbOn = true;
     }
 
-    // The options after the display are read first, so that a string the launcher will refuse
-    // reserves no panel and no port.
+    // The options after the display, and the VNC keymap, are read first, so that a string the
+    // launcher will refuse reserves no panel and no port.
     const QString lastOptions = tail();
+    const QString keyboard = read("Hardware", "Keyboard").trimmed();
+    if (modern() && read("Hardware", "OutputID") == QLatin1String("2") && !keyboard.isEmpty() &&
+        !ModernOptions::hasKeymap(keyboard, {biosFolder(m_version.path), s("/usr/share/qemu")}))
+        refuse(s("Keyboard"), keyboard);
     if (modern() && m_refusal.isEmpty() && (flag("CONSOLE") || flag("INT"))) {
         QString error;
         if (socketFolder(&error).isEmpty())
@@ -473,7 +512,8 @@ void Builder::appendSound()
     const QString runtime =
         m_env.runtimeFolder.isEmpty() ? RuntimeFolder::userFolder() : m_env.runtimeFolder;
     const QString driver = ModernOptions::hostAudioDriver(
-        runtime, m_env.soundDevicesFolder.isEmpty() ? s("/dev/snd") : m_env.soundDevicesFolder);
+        runtime, m_env.soundDevicesFolder.isEmpty() ? s("/dev/snd") : m_env.soundDevicesFolder,
+        m_env.moduleFolders.isEmpty() ? ModernOptions::moduleFolders() : m_env.moduleFolders);
     const QString id = QStringLiteral("sound0");
     bool pcSpeaker = false;
     QString unknown;
@@ -632,7 +672,8 @@ void Builder::appendDisks()
 void Builder::appendModernDisk(const QString& path, int index, int scsiUnit,
                                const QString& indexSuffix)
 {
-    const QString file = fileOption(path) + formatOption(path);
+    const QString file =
+        fileOption(path) + formatOption(path) + readOnlyFolderOption(path, s(",snapshot=on"));
     const QString driveId = QStringLiteral("disk") + QString::number(index);
     const auto onDevice = [&](const QString& device) {
         m_r += QStringLiteral(" -drive ") +
@@ -753,7 +794,8 @@ void Builder::appendFloppies()
         const QString path = mediaPath(value);
         if (modern())
             m_r += QStringLiteral(" -drive ") +
-                   quoted(fileOption(path) + s(floppy.suffix) + formatOption(path));
+                   quoted(fileOption(path) + s(floppy.suffix) + formatOption(path) +
+                          readOnlyFolderOption(path, s(",readonly=on")));
         else if (!m_compatDrive)
             m_r += QStringLiteral(" -drive ") + quoted(fileOption(path) + s(floppy.suffix));
         else
@@ -992,6 +1034,16 @@ void Builder::appendIntegratedDisplay()
     }
     const QString panel = m_env.allocatePanel ? m_env.allocatePanel() : Panels::AllocatePanel();
     if (panel == QLatin1String("ERR")) {
+        // Without a panel's socket QEMU would show the screen its own way, a VNC port of its
+        // choosing included.
+        if (modern() && m_refusal.isEmpty())
+            m_refusal =
+                QStringLiteral(
+                    "This virtual machine cannot be launched: all %1 display panels of the main "
+                    "window "
+                    "are in use. Please end a virtual machine shown in the main window, or choose "
+                    "another display in \"Main Display\".")
+                    .arg(Panels::PanelCount);
         if (modern())
             appendMonitor();
         return;
@@ -1056,10 +1108,16 @@ void Builder::appendVnc()
     }
     options += QStringLiteral(" -vnc 127.0.0.1:") + plain(display);
     const QString keyboard = read("Hardware", "Keyboard");
-    options += QStringLiteral(" -k ") +
-               (keyboard.isEmpty()
-                    ? QStringLiteral("en-us")
-                    : (modern() ? quoted(listValue(s("Keyboard"), keyboard)) : plain(keyboard)));
+    QString layout;
+    if (keyboard.isEmpty()) {
+        layout = QStringLiteral("en-us");
+    } else if (modern()) {
+        // The catalogue has a layout with a trailing blank; QEMU looks for the file as named.
+        layout = quoted(listValue(s("Keyboard"), keyboard.trimmed()));
+    } else {
+        layout = plain(keyboard);
+    }
+    options += QStringLiteral(" -k ") + layout;
     m_r += options;
 }
 

@@ -25,12 +25,14 @@ struct LaunchEnvironment
     std::function<void()> hideRunTabs;
     // Today's QEMU: the device that offers KVM, the user's private folder for the monitor and
     // display sockets, the runtime folder and the sound devices that tell the host's sound
-    // system. Defaults: "/dev/kvm", RuntimeFolder::vimorFolder(), RuntimeFolder::userFolder(),
-    // "/dev/snd".
+    // system, and the folders of QEMU's loadable modules. Defaults: "/dev/kvm",
+    // RuntimeFolder::vimorFolder(), RuntimeFolder::userFolder(), "/dev/snd",
+    // ModernOptions::moduleFolders().
     QString kvmDevice;
     QString socketFolder;
     QString runtimeFolder;
     QString soundDevicesFolder;
+    QStringList moduleFolders;
 };
 
 struct LaunchString

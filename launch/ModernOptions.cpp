@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSysInfo>
@@ -85,8 +86,19 @@ QString machineId(const QString& id)
         {QStringLiteral("mips"), QStringLiteral("malta")},
         {QStringLiteral("SS-2"), QStringLiteral("SS-5")},
         {QStringLiteral("taihu"), QStringLiteral("ref405ep")},
+        {QStringLiteral("Niagara"), QStringLiteral("niagara")},
+        {QStringLiteral("dummy"), QStringLiteral("none")},
     };
     return renamed.value(id, id);
+}
+
+bool machineRemoved(const QString& id)
+{
+    // The sun4d boards are gone; the Jazz boards are left only in the 64-bit emulator, and a VM
+    // of the MIPS platforms runs a 32-bit one.
+    static const QStringList removed = {QStringLiteral("SS-1000"), QStringLiteral("SS-2000"),
+                                        QStringLiteral("magnum"), QStringLiteral("pica61")};
+    return removed.contains(id);
 }
 
 bool takesVgaCard(const QString& arc)
@@ -227,17 +239,101 @@ QString accelerator(const QString& arc, const QString& kvmDevice, QString* reaso
     return QStringLiteral("kvm");
 }
 
-QString hostAudioDriver(const QString& runtimeFolder, const QString& soundDevicesFolder)
+std::optional<QString> ownAccelerator(const QString& options)
 {
-    if (!runtimeFolder.isEmpty() &&
-        QFileInfo::exists(runtimeFolder + QStringLiteral("/pulse/native")))
-        return QStringLiteral("pa");
+    static const QRegularExpression named(
+        QStringLiteral("(?:^|\\s)(?:-enable-kvm(?=\\s|$)|--?accel[\\s=]+([a-z]+)|"
+                       "(?:-machine|-M)\\s+\\S*accel=([a-z]+))"));
+    const QRegularExpressionMatch match = named.match(options);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString name = match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
+    return name.isEmpty() ? QStringLiteral("kvm") : name;
+}
+
+bool hasKeymap(const QString& layout, const QStringList& dataFolders)
+{
+    bool anyKeymaps = false;
+    for (const QString& folder : dataFolders) {
+        const QDir keymaps(folder + QStringLiteral("/keymaps"));
+        if (!keymaps.exists())
+            continue;
+        anyKeymaps = true;
+        if (!layout.contains(QLatin1Char('/')) && QFileInfo(keymaps.filePath(layout)).isFile())
+            return true;
+    }
+    return !anyKeymaps;
+}
+
+QString hostAudioDriver(const QString& runtimeFolder, const QString& soundDevicesFolder,
+                        const QStringList& moduleFolders)
+{
+    QStringList modules;
+    for (const QString& folder : moduleFolders)
+        modules += QDir(folder).entryList({QStringLiteral("audio-*.so")}, QDir::Files);
+    const auto hasModule = [&modules](const char* driver) {
+        return modules.isEmpty() ||
+               modules.contains(QStringLiteral("audio-%1.so").arg(QLatin1String(driver)));
+    };
+    // A socket left by a sound server that has ended would make QEMU give up at start.
+    if (!runtimeFolder.isEmpty() && hasModule("pa")) {
+        QLocalSocket pulse;
+        pulse.connectToServer(runtimeFolder + QStringLiteral("/pulse/native"));
+        if (pulse.waitForConnected(500))
+            return QStringLiteral("pa");
+    }
     const QStringList controls =
         QDir(soundDevicesFolder)
             .entryList({QStringLiteral("controlC*")}, QDir::Files | QDir::System);
-    if (!controls.isEmpty())
+    if (!controls.isEmpty() && hasModule("alsa"))
         return QStringLiteral("alsa");
     return QStringLiteral("none");
+}
+
+QStringList moduleFolders()
+{
+    QStringList folders;
+    if (const QString own = qEnvironmentVariable("QEMU_MODULE_DIR"); !own.isEmpty())
+        folders.append(own);
+    for (const QString& multiarch :
+         QDir(QStringLiteral("/usr/lib"))
+             .entryList({QStringLiteral("*-linux-gnu*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString folder = QStringLiteral("/usr/lib/%1/qemu").arg(multiarch);
+        if (QFileInfo(folder).isDir())
+            folders.append(folder);
+    }
+    return folders;
+}
+
+std::optional<QStringList> emulatorAccelerators(const QString& executable)
+{
+    const QFileInfo file(executable);
+    const QString key = QStringLiteral("%1 %2 %3")
+                            .arg(file.canonicalFilePath())
+                            .arg(file.size())
+                            .arg(file.lastModified().toMSecsSinceEpoch());
+    static QHash<QString, std::optional<QStringList>> asked;
+    if (const auto known = asked.constFind(key); known != asked.constEnd())
+        return *known;
+    std::optional<QStringList> accelerators;
+    QProcess qemu;
+    qemu.setStandardInputFile(QProcess::nullDevice());
+    qemu.start(executable, {QStringLiteral("-accel"), QStringLiteral("help")});
+    if (qemu.waitForFinished(10000) && qemu.exitStatus() == QProcess::NormalExit &&
+        qemu.exitCode() == 0) {
+        const QStringList lines =
+            QString::fromLocal8Bit(qemu.readAllStandardOutput()).split(QLatin1Char('\n'));
+        // The first line is the heading.
+        accelerators = QStringList();
+        for (const QString& line : lines.mid(1))
+            if (!line.trimmed().isEmpty())
+                accelerators->append(line.trimmed());
+    } else {
+        qemu.kill();
+        qemu.waitForFinished(1000);
+    }
+    asked.insert(key, accelerators);
+    return accelerators;
 }
 
 bool hasWindowDisplay(const QString& executable)

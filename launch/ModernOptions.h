@@ -20,6 +20,9 @@ std::optional<QStringList> soundDevices(const QString& cards, const QString& arc
 // The machine identifier today's QEMU has for a stored one ("bareetraxfs" → "axis-dev88").
 QString machineId(const QString& id);
 
+// Whether today's QEMU has no such board for the VM's emulator any more.
+bool machineRemoved(const QString& id);
+
 // False for the architectures whose boards bring their own display and take no "-vga" card.
 bool takesVgaCard(const QString& arc);
 
@@ -53,13 +56,31 @@ QString imageFormat(const QString& path);
 // the host's, else "tcg". *reason says why, for the log.
 QString accelerator(const QString& arc, const QString& kvmDevice, QString* reason = nullptr);
 
+// The accelerator the user's own options choose ("-enable-kvm", "-accel X", "-machine accel=X"),
+// "kvm" or what they name; none when they choose none.
+std::optional<QString> ownAccelerator(const QString& options);
+
+// Whether QEMU finds the keymap named layout in one of its data folders; also true when none of
+// them has keymaps at all (a build that keeps them elsewhere says for itself).
+bool hasKeymap(const QString& layout, const QStringList& dataFolders);
+
 // The guest architecture code ("x86", "arm", ...) of the processor this program runs on.
 QString hostArchitecture();
 
-// The audio back end of this host: "pa" when a PulseAudio socket (PipeWire serves one too) is in
-// the runtime folder, else "alsa" when a sound card is in soundDevicesFolder (/dev/snd), else
-// "none".
-QString hostAudioDriver(const QString& runtimeFolder, const QString& soundDevicesFolder);
+// The audio back end of this host: "pa" when a PulseAudio socket (PipeWire serves one too) in the
+// runtime folder answers and QEMU has its PulseAudio module, else "alsa" when a sound card is in
+// soundDevicesFolder (/dev/snd) and QEMU has its ALSA module, else "none". Where no module folder
+// holds audio modules at all, QEMU was built with its sound systems inside.
+QString hostAudioDriver(const QString& runtimeFolder, const QString& soundDevicesFolder,
+                        const QStringList& moduleFolders);
+
+// Where Debian's QEMU keeps its loadable modules ("/usr/lib/<multiarch>/qemu"), and
+// $QEMU_MODULE_DIR when set.
+QStringList moduleFolders();
+
+// The accelerators the emulator lists for "-accel help"; none when it cannot be asked. Asked once
+// per emulator file as long as the file stays the same.
+std::optional<QStringList> emulatorAccelerators(const QString& executable);
 
 // True when the emulator can show a window of its own (its GTK or SDL display is there), as
 // "-display help" tells.

@@ -17,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTest>
@@ -73,6 +74,7 @@ private slots:
     void bootSectorThroughTheLauncher();
     void everythingAtOnce();
     void embeddedThroughTheLauncher();
+    void failedLaunchFreesItsPanel();
 
 private:
     QString writeVM(const QString& name, const QStringList& keys);
@@ -195,11 +197,34 @@ void TestModernLaunch::conversions()
     QCOMPARE(accelerator(hostArchitecture(), kvm), s("kvm"));
     QCOMPARE(accelerator(hostArchitecture(), kvm + s("-gone")), s("tcg"));
     QCOMPARE(accelerator(s("cris"), kvm), s("tcg"));
-    QVERIFY(m_folder->write(s("run/pulse/native"), {}));
-    QVERIFY(m_folder->write(s("snd/controlC0"), {}));
-    QCOMPARE(hostAudioDriver(m_folder->file(s("run")), m_folder->file(s("snd"))), s("pa"));
-    QCOMPARE(hostAudioDriver(s("/nowhere"), m_folder->file(s("snd"))), s("alsa"));
-    QCOMPARE(hostAudioDriver(s("/nowhere"), s("/nowhere")), s("none"));
+    // PulseAudio when its socket answers and QEMU has the module (Debian's qemu-system-gui).
+    QVERIFY(m_folder->write(s("snd/controlC0"), {}) && m_folder->write(s("run/pulse/native"), {}));
+    QVERIFY(m_folder->write(s("modules/audio-alsa.so"), {}));
+    const QString run = m_folder->file(s("run"));
+    const QString snd = m_folder->file(s("snd"));
+    const QStringList modules{m_folder->file(s("modules"))};
+    QCOMPARE(hostAudioDriver(run, snd, modules), s("alsa")); // a socket nobody serves
+    QFile::remove(run + s("/pulse/native"));
+    QLocalServer pulse;
+    QVERIFY(pulse.listen(run + s("/pulse/native")));
+    QCOMPARE(hostAudioDriver(run, snd, modules), s("alsa"));
+    QVERIFY(m_folder->write(s("modules/audio-pa.so"), {}));
+    QCOMPARE(hostAudioDriver(run, snd, modules), s("pa"));
+    QCOMPARE(hostAudioDriver(s("/nowhere"), snd, {}), s("alsa"));
+    QCOMPARE(hostAudioDriver(s("/nowhere"), s("/nowhere"), modules), s("none"));
+    // The user's own accelerator and keymaps QEMU has.
+    QCOMPARE(ownAccelerator(s("-enable-kvm -usb")).value_or(QString()), s("kvm"));
+    QCOMPARE(ownAccelerator(s("-M pc,accel=tcg")).value_or(QString()), s("tcg"));
+    QCOMPARE(ownAccelerator(s("-accel whpx")).value_or(QString()), s("whpx"));
+    QVERIFY(!ownAccelerator(s("-enable-kvmx -name accel")));
+    QVERIFY(hasKeymap(s("de-ch"), {s("/usr/share/qemu")}));
+    QVERIFY(!hasKeymap(s("nl-be"), {s("/usr/share/qemu")}));
+    QVERIFY(hasKeymap(s("nl-be"), {s("/nowhere")}));
+    // KVM only for the emulators that have it.
+    QVERIFY(!emulatorAccelerators(s("/nonexistent/qemu")));
+    if (QFileInfo::exists(s("/usr/bin/qemu-system-arm")))
+        QCOMPARE(emulatorAccelerators(s("/usr/bin/qemu-system-arm")).value_or(QStringList()),
+                 QStringList{s("tcg")});
 }
 
 void TestModernLaunch::refusedValues_data()
@@ -219,6 +244,12 @@ void TestModernLaunch::refusedValues_data()
     QTest::newRow("memory option") << QStringList{s("Hardware/RAM=256,maxmem=1G")} << s("Memory");
     QTest::newRow("start date") << QStringList{s("Advanced/Start Time=tomorrow")}
                                 << s("Start Time");
+    QTest::newRow("board QEMU no longer has")
+        << QStringList{s("Hardware/MID=SS-1000")} << s("CPU Type");
+    QTest::newRow("keymap QEMU lacks")
+        << QStringList{s("Hardware/OutputID=2"), s("Hardware/VNC Number=7"),
+                       s("Hardware/Keyboard=nl-be")}
+        << s("Keyboard");
 }
 
 // Nothing a VM file holds adds an option: the launch is refused, naming the setting, before a
@@ -419,6 +450,31 @@ void TestModernLaunch::embeddedThroughTheLauncher()
     m_ui->answerMessage(Interaction::Answer::Yes);
     m_window->StopClick();
     QTRY_COMPARE_WITH_TIMEOUT(ReadVMFileValue(vm, s("General"), s("Status")), s("Stopped"), 15000);
+}
+
+// A launch QEMU refuses gives its panel back; with every panel taken, an embedded VM is refused
+// rather than left to QEMU's own display.
+void TestModernLaunch::failedLaunchFreesItsPanel()
+{
+    const QString vm =
+        writeVM(s("failing"), {s("General/Qemu Version ID=shown"), s("Hardware/OutputID=0"),
+                               s("Advanced/OptionalString=-no-such-option")});
+    QFile::remove(m_folder->file(s("panels.dat")));
+    m_ui->clear();
+    m_window->PlayClick();
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isEnabled(), 10000);
+    QVERIFY(m_ui->shownTexts().value(0).contains(s("did not launch")));
+    QCOMPARE(ReadVMFileValue(vm, s("General"), s("PanelID")), QString());
+    QVERIFY(!Panels::PanelsInUse());
+
+    QVERIFY(WriteVMFileValue(vm, s("Advanced"), s("OptionalString"), {}));
+    for (int panel = 0; panel < Panels::PanelCount; ++panel)
+        QVERIFY(Panels::AllocatePanel() != s("ERR"));
+    m_ui->clear();
+    m_window->PlayClick();
+    QVERIFY(m_ui->shownTexts().value(0).contains(s("display panels")));
+    QVERIFY(ReadVMFileValue(vm, s("General"), s("StatusID")).isEmpty());
+    QFile::remove(m_folder->file(s("panels.dat")));
 }
 
 QTEST_MAIN(TestModernLaunch)
