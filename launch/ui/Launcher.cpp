@@ -381,6 +381,14 @@ void Launcher::ProcTimerTimer()
         }
     } else {
         stopTpm(vmFile);
+        // The panel was reserved for a QEMU that is gone: left taken, twenty failed launches would
+        // leave none for the next.
+        if (const QString panel = ReadVMFileValue(vmFile, General, QStringLiteral("PanelID"));
+            !panel.isEmpty()) {
+            m_host.RemovePanel(panel);
+            QFile::remove(Panels::DisplaySocketPath(RuntimeFolder::vimorFolder(), panel));
+            m_vm.WriteVMValue(vmFile, General, QStringLiteral("PanelID"), QString());
+        }
         Interaction::information(m_vm.dialogParent(),
                                  QStringLiteral("There was a problem, and qemu did not launch! See "
                                                 "below for details:") +
