@@ -89,11 +89,13 @@ constexpr char Linux[] = "arch=64;machine=q35;firmware=bios;cpus=2;disk=virtio;"
                          "nic=virtio-net-pci;video=virtio;sound=hda;rng=yes;usb=xhci;tablet=yes;"
                          "localtime=no";
 constexpr char Bsd[] = "arch=64;disk=virtio;nic=virtio-net-pci;localtime=no";
+// Systems without an xHCI driver keep their hardware, with USB 1.1.
+constexpr char Older[] = "usb=uhci";
 // clang-format off
 constexpr ShippedProfile ShippedProfiles[] = {
-    {"Windows XP", 512, 10000, ""},
-    {"Windows 2000", 256, 8000, ""},
-    {"Windows 7", 2048, 25000, ""},
+    {"Windows XP", 512, 10000, Older},
+    {"Windows 2000", 256, 8000, Older},
+    {"Windows 7", 2048, 25000, Older},
     {"Windows 10", 4096, 40000, Windows10},
     {"Windows 11", 4096, 64000, Windows11},
     {"Windows Server 2019", 4096, 40000, Windows10},
@@ -102,8 +104,8 @@ constexpr ShippedProfile ShippedProfiles[] = {
     {"Fedora 41", 2048, 20000, Linux},
     {"FreeBSD 14", 1024, 10000, Bsd},
     {"Alpine Linux", 512, 2000, Bsd},
-    {"ReactOS", 512, 5000, ""},
-    {"MS-DOS 6.22", 32, 500, ""},
+    {"ReactOS", 512, 5000, Older},
+    {"MS-DOS 6.22", 32, 500, Older},
 };
 // clang-format on
 

@@ -772,8 +772,9 @@ void Builder::appendTpm()
 
 QString Builder::usbController()
 {
-    // USB 3 carries high-speed devices and the tablet without the polling of the 12 Mb/s bus.
-    if (modern() && isYes("Hardware", "USB3"))
+    // USB 3 carries high-speed devices and the tablet without the polling of the 12 Mb/s bus;
+    // systems without its driver (Windows 7 and older) keep USB 1.1 with "USB3=No".
+    if (modern() && read("Hardware", "USB3") != QLatin1String("No"))
         return QStringLiteral(" -device qemu-xhci,id=xhci");
     return QStringLiteral(" -usb");
 }

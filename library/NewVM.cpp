@@ -135,10 +135,11 @@ void applyHardware(const Plan& plan, KeyWriter& write)
     }
     if (const QString bus = HardwarePresets::DiskBusText(hw.diskBus); !bus.isEmpty())
         write(Drives, ModernHardware::DiskBusKey(0), bus);
-    if (!hw.usb.isEmpty()) {
+    // USB 1.1 for systems without an xHCI driver changes nothing else; USB 3 turns USB on.
+    if (hw.usb == QLatin1String("xhci"))
         write(Hardware, QStringLiteral("Enable USB"), yes);
+    if (!hw.usb.isEmpty())
         write(Hardware, QStringLiteral("USB3"), hw.usb == QLatin1String("xhci") ? yes : no);
-    }
     if (hw.tablet)
         write(Hardware, QStringLiteral("USB Tablet"), *hw.tablet ? yes : no);
     if (hw.rng)

@@ -147,7 +147,8 @@ std::optional<YesNoRow> YesNoRowOf(int icon)
         return YesNoRow{QStringLiteral("Enable Bluetooth Keyboard ?"), Hardware,
                         QStringLiteral("BTKeyboard")};
     case 102:
-        return YesNoRow{QStringLiteral("Enable USB 3 (xHCI) ?"), Hardware, QStringLiteral("USB3")};
+        return YesNoRow{QStringLiteral("Enable USB 3 (xHCI) ?"), Hardware, QStringLiteral("USB3"),
+                        true};
     case 103:
         return YesNoRow{QStringLiteral("Enable the VirtIO random number generator ?"), Hardware,
                         QStringLiteral("VirtIO RNG")};
@@ -158,7 +159,10 @@ std::optional<YesNoRow> YesNoRowOf(int icon)
 
 QString YesNoPreset(const VMContext& vm, const YesNoRow& row)
 {
-    return vm.ReadVMValue(row.section, row.key) == Yes ? Yes : No;
+    const QString stored = vm.ReadVMValue(row.section, row.key);
+    if (stored.isEmpty() && row.absentIsYes)
+        return Yes;
+    return stored == Yes ? Yes : No;
 }
 
 void SaveYesNo(VMContext& vm, const YesNoRow& row, const QString& answer)

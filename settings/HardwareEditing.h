@@ -35,11 +35,14 @@ struct YesNoRow
     QString question;
     QString section;
     QString key;
+    // What a VM file without the key has (USB 3 is on unless a VM says otherwise).
+    bool absentIsYes = false;
 };
 
 // The yes/no row of an icon (4, 19, 45, 75, 76, 102, 103); nullopt for any other icon.
 std::optional<YesNoRow> YesNoRowOf(int icon);
-// "Yes" or "No": the stored value when it is exactly "Yes", else "No".
+// "Yes" or "No": the stored value when it is exactly "Yes", else "No"; for a key the file lacks,
+// the row's default.
 QString YesNoPreset(const VMContext& vm, const YesNoRow& row);
 // Writes the answer to the row's key; "Enable Sound Card" goes through SaveSoundEnabled instead.
 void SaveYesNo(VMContext& vm, const YesNoRow& row, const QString& answer);

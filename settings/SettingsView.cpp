@@ -319,7 +319,7 @@ QList<SettingsRow> hardwareRows(const Reader& read, const QString& vmName, const
         const QString usb = read(Hardware, u"Enable USB"_s);
         add(rows, u"USB Support"_s, usb, 4);
         if (usb == Yes && caps.modern)
-            addModern(rows, u"USB 3 (xHCI)"_s, read.orAbsent(Hardware, u"USB3"_s, u"No"_s),
+            addModern(rows, u"USB 3 (xHCI)"_s, read(Hardware, u"USB3"_s) == u"No"_s ? u"No"_s : Yes,
                       Usb3Icon);
         if (usb == Yes)
             add(rows, u"USB Devices"_s,

@@ -513,9 +513,11 @@ void TestLaunchString::options_data()
     row("VirtIO SCSI", modern + list({"Drives/HDA Bus=VirtIO SCSI"}), false,
         list({"-device", "virtio-scsi-pci,id=vscsi0"}), " -device scsi-hd,bus=vscsi0.0,lun=0");
     row("USB 3 carries the tablet",
-        modern + list({"Hardware/Enable USB=Yes", "Hardware/USB3=Yes", "Hardware/USB Tablet=Yes"}),
-        false, list({"-device", "qemu-xhci,id=xhci", "-device", "usb-tablet"}), "",
-        list({" -usb"}));
+        modern + list({"Hardware/Enable USB=Yes", "Hardware/USB Tablet=Yes"}), false,
+        list({"-device", "qemu-xhci,id=xhci", "-device", "usb-tablet"}), "", list({" -usb"}));
+    row("USB 1.1 where the VM says so",
+        modern + list({"Hardware/Enable USB=Yes", "Hardware/USB3=No", "Hardware/USB Tablet=Yes"}),
+        false, list({"-usb", "-device", "usb-tablet"}), "", list({"xhci"}));
     row("older generations leave today's values out",
         list({"Hardware/MID=q35", "Hardware/CID=host", "Hardware/VID=virtio",
               "Network Card 1/LID=e1000e", "Hardware/Firmware=UEFI", "Hardware/TPM=TPM 2.0",

@@ -1122,7 +1122,7 @@ void TestSettingsView::modernHardwareRows()
     SettingsViewModel view = scene.show();
     QCOMPARE(described(view.hardware).filter(u"10"_s),
              (QStringList{u"Firmware|UEFI Secure Boot|100|"_s, u"TPM|None|101|"_s,
-                          u"VirtIO RNG|No|103|"_s, u"USB 3 (xHCI)|No|102|"_s}));
+                          u"VirtIO RNG|No|103|"_s, u"USB 3 (xHCI)|Yes|102|"_s}));
     QCOMPARE(described(view.drives).filter(u" Bus"_s),
              QStringList{u"Hard Disk 0 Bus|VirtIO|104|"_s});
     QCOMPARE(findRow(view.drives, u"Hard Disk 0 Bus"_s)->picture, 16);
