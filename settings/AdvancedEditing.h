@@ -186,6 +186,7 @@ struct LastLaunch
 {
     QString executable; // unquoted path; empty before the first launch
     QString arguments;
+    QStringList notes = {}; // what the launch chose and why
 };
 // The quoted executable, a blank and the arguments; a single blank before any launch.
 QString lastRunText(const LastLaunch& launch);

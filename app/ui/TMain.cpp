@@ -230,7 +230,8 @@ AdvancedEditors& TMain::advancedEditors()
         m_advancedEditors = new AdvancedEditors(*this, this);
         m_advancedEditors->setLastLaunchSource([this] {
             return AdvancedEditing::LastLaunch{m_launcher->lastExecutable(),
-                                               m_launcher->lastLaunchString()};
+                                               m_launcher->lastLaunchString(),
+                                               m_launcher->lastLaunchNotes()};
         });
     }
     return *m_advancedEditors;
@@ -412,6 +413,16 @@ void TMain::setStatusPanel(int index, const QString& text)
 {
     if (index >= 0 && index < m_statusPanels.size())
         m_statusPanels.at(index)->setText(text);
+}
+
+void TMain::showLaunchNotes(const QStringList& notes)
+{
+    // The first note says how fast the VM runs (KVM or not, and why); all of them are a hover
+    // away and in the launch log.
+    QLabel* panel = m_statusPanels.at(1);
+    const QString first = notes.value(0);
+    panel->setText(panel->fontMetrics().elidedText(first, Qt::ElideRight, panel->width()));
+    panel->setToolTip(notes.join(QLatin1Char('\n')));
 }
 
 void TMain::createTray()
@@ -1109,6 +1120,16 @@ QPlainTextEdit& TMain::logView()
         m_hardwarePage->layout()->addWidget(m_logView);
     }
     return *m_logView;
+}
+
+bool TMain::launchLogShown() const
+{
+    return m_logView && !m_logView->isHidden();
+}
+
+void TMain::setLaunchLogShown(bool on)
+{
+    logView().setVisible(on);
 }
 
 void TMain::ClearLog()

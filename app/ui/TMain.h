@@ -154,6 +154,11 @@ public:
     const ImageLibrary& images() const override { return m_images; }
     QString statusPanel(int index) const;
     void setStatusPanel(int index, const QString& text) override;
+    void showLaunchNotes(const QStringList& notes) override;
+    // VM > "Show Launch Log": QEMU's output and the launch's notes under the settings.
+    QAction* launchLogAction() const { return m_launchLogAction; }
+    bool launchLogShown() const;
+    void setLaunchLogShown(bool on);
     QFont terminalFont() const { return m_terminalFont; }
     bool sysTimerActive() const;
     int firstRunWizardShows() const { return m_firstRunWizardShows; }
@@ -342,5 +347,6 @@ private:
     VMControl* m_vmControl = nullptr;
     PhysicalDriveDialog* m_physicalDriveDialog = nullptr;
     QAction* m_pauseAction = nullptr;
+    QAction* m_launchLogAction = nullptr;
     QAction* m_pauseButton = nullptr;
 };

@@ -134,6 +134,9 @@ void TMain::createMenus()
     vm->addSeparator();
     addItem(vm, "Start Selected Virtual Machine", w, &TMain::PlayClick);
     addItem(vm, "Stop Selected Virtual Machine", w, &TMain::StopClick);
+    m_launchLogAction = vm->addAction(QStringLiteral("Show Launch Log"));
+    m_launchLogAction->setCheckable(true);
+    connect(m_launchLogAction, &QAction::toggled, this, &TMain::setLaunchLogShown);
     vm->addSeparator();
     vm->addMenu(m_hardwareMenu);
     vm->addSeparator();

@@ -32,6 +32,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 // The processes of VMs that outlive the window that started them. Deleting one would kill its VM,
@@ -246,7 +248,7 @@ void Launcher::LaunchVM(const QString& launchString)
     m_vm.ClearLog();
     for (const QString& note : std::as_const(m_launchNotes))
         m_vm.AppendLog(note);
-    m_launchNotes.clear();
+    m_lastLaunchNotes = std::exchange(m_launchNotes, {});
     m_lastExecutable = executable;
 
     if (read(Advanced, "Debug") == Yes) {
@@ -352,6 +354,7 @@ void Launcher::ProcTimerTimer()
 
     if (alive) {
         recordRunning(vmFile, pid);
+        m_host.showLaunchNotes(m_lastLaunchNotes);
         const QString versionId =
             ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID"));
         VersionRegistry& versions = m_vm.versions();

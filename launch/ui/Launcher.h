@@ -51,6 +51,9 @@ public:
     virtual void setStartingUp(bool on) = 0;
     virtual void setSysTimerEnabled(bool on) = 0;
     virtual void setStatusPanel(int index, const QString& text) = 0;
+    // What the launch chose for the VM and why (the accelerator, the sound system), shown where
+    // the user looks after a launch.
+    virtual void showLaunchNotes(const QStringList& notes) = 0;
     virtual void UpdateKqemuMenu() = 0;
     // The text of the "Hardware" tab's log view.
     virtual QString logText() const = 0;
@@ -86,6 +89,7 @@ public:
     // launch string.
     QString lastExecutable() const { return m_lastExecutable; }
     QString lastLaunchString() const { return m_lastLaunchString; }
+    QStringList lastLaunchNotes() const { return m_lastLaunchNotes; }
     // The identifier of the start being confirmed; 0 when none.
     qint64 pendingProcessId() const { return m_pendingPid; }
     bool confirmationPending() const;
@@ -134,4 +138,5 @@ private:
     QString m_pendingVM;
     QProcess* m_pendingProcess = nullptr;
     QStringList m_launchNotes;
+    QStringList m_lastLaunchNotes;
 };

@@ -218,6 +218,8 @@ void AdvancedEditors::editPriority()
 
 void AdvancedEditors::ShowLastLaunchCommand1Click()
 {
-    m_lastRun->setText(lastRunText(m_lastLaunch ? m_lastLaunch() : LastLaunch{}));
+    const LastLaunch launch = m_lastLaunch ? m_lastLaunch() : LastLaunch{};
+    m_lastRun->setText(lastRunText(launch));
+    m_lastRun->setNotes(launch.notes);
     run(*m_lastRun);
 }

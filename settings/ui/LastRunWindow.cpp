@@ -6,6 +6,7 @@
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -21,6 +22,12 @@ LastRunWindow::LastRunWindow(QWidget* parent) : QDialog(parent)
     m_text->setReadOnly(true);
     m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     groupLayout->addWidget(m_text);
+    m_notes = new QLabel(group);
+    m_notes->setWordWrap(true);
+    m_notes->setTextFormat(Qt::PlainText);
+    m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_notes->hide();
+    groupLayout->addWidget(m_notes);
     layout->addWidget(group);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     m_copy = buttons->addButton(QStringLiteral("Copy To Clipboard"), QDialogButtonBox::ActionRole);
@@ -39,6 +46,17 @@ void LastRunWindow::setText(const QString& text)
 QString LastRunWindow::text() const
 {
     return m_text->toPlainText();
+}
+
+void LastRunWindow::setNotes(const QStringList& notes)
+{
+    m_notes->setText(notes.join(QLatin1Char('\n')));
+    m_notes->setVisible(!notes.isEmpty());
+}
+
+QString LastRunWindow::notes() const
+{
+    return m_notes->text();
 }
 
 void LastRunWindow::CopyToClipboardClick()

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -17,6 +18,9 @@ public:
 
     void setText(const QString& text);
     QString text() const;
+    // Lines under the command line, not copied with it.
+    void setNotes(const QStringList& notes);
+    QString notes() const;
 
     QPlainTextEdit* textView() const { return m_text; }
     QPushButton* copyButton() const { return m_copy; }
@@ -24,5 +28,6 @@ public:
 
 private:
     QPlainTextEdit* m_text = nullptr;
+    QLabel* m_notes = nullptr;
     QPushButton* m_copy = nullptr;
 };

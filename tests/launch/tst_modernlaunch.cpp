@@ -344,6 +344,12 @@ void TestModernLaunch::bootSectorThroughTheLauncher()
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     };
     QTRY_VERIFY_WITH_TIMEOUT(serialText().contains("VIMOR-BOOT-OK\r\n"), 20000);
+    // How the VM runs is in the status bar, and the launch log shows on request.
+    QVERIFY(m_window->statusPanel(1).startsWith(s("Acceleration: ")));
+    QVERIFY(!m_window->launchLogShown());
+    m_window->launchLogAction()->trigger();
+    QVERIFY(m_window->launchLogShown() && m_window->logText().contains(s("Acceleration: ")));
+    m_window->launchLogAction()->trigger();
 
     const QString socket = Panels::MonitorSocketPath(
         RuntimeFolder::vimorFolder(), ReadVMFileValue(vm, s("General"), s("PortID")).toInt());

@@ -914,15 +914,18 @@ void TestAdvancedEditors::lastRunWindow()
 
     const QString arguments = s("-L \"/opt/q/bios\" -m 256 -hda \"/vms/a b.img\" -name \"x\"");
     m_editors->setLastLaunchSource([arguments] {
-        return AdvancedEditing::LastLaunch{s("/opt/q/qemu.exe"), arguments};
+        return AdvancedEditing::LastLaunch{s("/opt/q/qemu.exe"), arguments,
+                                           {s("Acceleration: KVM"), s("Sound: none")}};
     });
     QGuiApplication::clipboard()->setText(s("something else"));
     bool readOnly = false;
     bool selectedAfterCopy = true;
     QString copyCaption;
     m_script->clear();
+    QString notes;
     answer<LastRunWindow>([&](LastRunWindow& window) {
         text = window.text();
+        notes = window.notes();
         readOnly = window.textView()->isReadOnly();
         copyCaption = window.copyButton()->text();
         window.copyButton()->click();
@@ -932,6 +935,8 @@ void TestAdvancedEditors::lastRunWindow()
     m_editors->ShowLastLaunchCommand1Click();
     const QString expected = s("\"/opt/q/qemu.exe\" ") + arguments;
     QCOMPARE(text, expected);
+    // The launch's notes show under the command line and are not copied with it.
+    QCOMPARE(notes, s("Acceleration: KVM\nSound: none"));
     QVERIFY(readOnly);
     QCOMPARE(copyCaption, s("Copy To Clipboard"));
     QCOMPARE(QGuiApplication::clipboard()->text(), expected);
