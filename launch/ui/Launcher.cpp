@@ -287,6 +287,13 @@ void Launcher::LaunchVM(const QString& launchString)
         m_pendingVM = vmFile;
         m_pendingProcess = process;
         m_procTimer->start();
+        // The guest's screen shows as soon as QEMU's display socket takes a viewer (the panel
+        // tries again while QEMU starts), not only once the start is confirmed.
+        if (modern && read(Hardware, "OutputID") == QLatin1String("0") &&
+            versions.VersionFlag(versionId, QStringLiteral("INT"))) {
+            m_host.AttachDisplay(vmFile);
+            m_displayAttached = vmFile;
+        }
     }
 
     if (versions.VersionFlag(versionId, QStringLiteral("INT"))) {
@@ -363,7 +370,8 @@ void Launcher::ProcTimerTimer()
         if (ReadVMFileValue(vmFile, General, QStringLiteral("Status")) == Running &&
             UsesMonitor(m_vm, vmFile))
             m_host.AttachMonitor();
-        if (embedded && versions.VersionFlag(versionId, QStringLiteral("INT")))
+        if (embedded && versions.VersionFlag(versionId, QStringLiteral("INT")) &&
+            std::exchange(m_displayAttached, {}) != vmFile)
             m_host.AttachDisplay(vmFile);
         if (versions.VersionFlag(versionId, QStringLiteral("INT"))) {
             m_host.setStartingUp(false);
@@ -384,6 +392,7 @@ void Launcher::ProcTimerTimer()
         }
     } else {
         stopTpm(vmFile);
+        m_displayAttached.clear();
         // The panel was reserved for a QEMU that is gone: left taken, twenty failed launches would
         // leave none for the next.
         if (const QString panel = ReadVMFileValue(vmFile, General, QStringLiteral("PanelID"));

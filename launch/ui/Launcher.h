@@ -139,4 +139,6 @@ private:
     QProcess* m_pendingProcess = nullptr;
     QStringList m_launchNotes;
     QStringList m_lastLaunchNotes;
+    // The VM whose panel was connected while its start was still being confirmed.
+    QString m_displayAttached;
 };

@@ -444,6 +444,11 @@ void TestModernLaunch::embeddedThroughTheLauncher()
                                             s("Hardware/CPUArc=64 Bit"), s("Hardware/OutputID=0")});
     m_ui->clear();
     m_window->PlayClick();
+    // The screen shows while the start is still being confirmed.
+    DisplayPanel* early = m_window->panel(ReadVMFileValue(vm, s("General"), s("PanelID")).toInt());
+    QVERIFY(early);
+    QTRY_VERIFY_WITH_TIMEOUT(early->state() == DisplayConnection::State::Connected, 5000);
+    QVERIFY(m_window->launcher().confirmationPending());
     QTRY_VERIFY_WITH_TIMEOUT(m_window->isEnabled(), 5000);
     QVERIFY2(ReadVMFileValue(vm, s("General"), s("Status")) == s("Running"),
              qPrintable(m_ui->shownTexts().join(s("\n"))));
