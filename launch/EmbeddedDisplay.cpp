@@ -4,16 +4,24 @@
 #include "model/VMFile.h"
 #include "platform/RuntimeFolder.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 namespace EmbeddedDisplay {
 
-QString socketPath(const QString& panelId, QString* error)
+QString socketKey(const QString& vmFile)
+{
+    const QString vmId = ReadVMFileValue(vmFile, QStringLiteral("General"), QStringLiteral("VMID"));
+    return Panels::SocketKey(vmId.isEmpty() ? QFileInfo(vmFile).absoluteFilePath() : vmId);
+}
+
+QString socketPath(const QString& vmFile, QString* error)
 {
     const QString folder = RuntimeFolder::vimorFolder(error);
     if (folder.isEmpty())
         return {};
-    return Panels::DisplaySocketPath(folder, panelId.trimmed());
+    return Panels::DisplaySocketPath(folder, socketKey(vmFile));
 }
 
 bool hasUsbTablet(const QString& vmFile, bool versionHasUsb)

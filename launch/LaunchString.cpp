@@ -1,5 +1,6 @@
 #include "launch/LaunchString.h"
 
+#include "launch/EmbeddedDisplay.h"
 #include "launch/FirmwareChoice.h"
 #include "launch/ModernOptions.h"
 #include "launch/Panels.h"
@@ -479,6 +480,22 @@ LaunchString Builder::build()
         if (socketFolder(&error).isEmpty())
             m_refusal = QStringLiteral("This virtual machine cannot be launched: %1.").arg(error);
     }
+    // A QEMU that outlived an earlier run of this program may still serve the VM's sockets; a
+    // second one would take them over, and the monitor would then reach the wrong QEMU.
+    if (modern() && m_refusal.isEmpty() && !m_socketFolder.isEmpty()) {
+        const QString key = EmbeddedDisplay::socketKey(m_vm.selectedVM());
+        for (const QString& socket : {Panels::MonitorSocketPath(m_socketFolder, key),
+                                      Panels::DisplaySocketPath(m_socketFolder, key)}) {
+            if (Panels::SocketAnswers(socket)) {
+                m_refusal =
+                    QStringLiteral("This virtual machine cannot be launched: a QEMU of it (or of a "
+                                   "copy with the same identity) is still running and answers at "
+                                   "%1. Please end that QEMU first.")
+                        .arg(socket);
+                break;
+            }
+        }
+    }
     appendIntegratedDisplay();
     appendVnc();
     m_r += lastOptions;
@@ -767,7 +784,7 @@ void Builder::appendTpm()
                             .arg(vmId.isEmpty() ? QStringLiteral("the VM has no VMID") : error);
         return;
     }
-    m_r += TpmEmulator::QemuOptions(TpmEmulator::SocketPath(folder, vmId));
+    m_r += TpmEmulator::QemuOptions(TpmEmulator::SocketPath(folder, Panels::SocketKey(vmId)));
 }
 
 QString Builder::usbController()
@@ -1054,7 +1071,8 @@ void Builder::appendIntegratedDisplay()
         // The panel shows the VM through a display socket only this user can reach.
         m_r += QStringLiteral(" -display none -vnc ") +
                quoted(QStringLiteral("unix:") +
-                      escapedCommas(Panels::DisplaySocketPath(socketFolder(), panel)));
+                      escapedCommas(Panels::DisplaySocketPath(
+                          socketFolder(), EmbeddedDisplay::socketKey(m_vm.selectedVM()))));
     } else {
         const QString window = m_env.panelWindowId ? m_env.panelWindowId(panel.toInt()) : QString();
         m_r += QStringLiteral(" -hwnd ") + word(window);
@@ -1076,7 +1094,8 @@ void Builder::appendMonitor()
         // included, so no other user or program may reach it.
         m_r += QStringLiteral(" -monitor ") +
                quoted(QStringLiteral("unix:") +
-                      escapedCommas(Panels::MonitorSocketPath(socketFolder(), port)) +
+                      escapedCommas(Panels::MonitorSocketPath(
+                          socketFolder(), EmbeddedDisplay::socketKey(m_vm.selectedVM()))) +
                       QStringLiteral(",server=on,wait=off"));
     } else {
         m_r += QStringLiteral(" -monitor telnet:127.0.0.1:") + QString::number(port) +

@@ -3,7 +3,11 @@
 #include "model/ProgramFolder.h"
 #include "platform/FileSystem.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
 
@@ -99,14 +103,33 @@ int AllocateMonitorPort()
     return 0;
 }
 
-QString MonitorSocketPath(const QString& folder, int port)
+QString SocketKey(const QString& vmId)
 {
-    return folder + QStringLiteral("/monitor-") + QString::number(port) + QStringLiteral(".sock");
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_-]{1,64}$"));
+    if (plain.match(vmId).hasMatch())
+        return vmId;
+    return QStringLiteral("id-") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(vmId.toUtf8(), QCryptographicHash::Sha1).toHex().left(24));
 }
 
-QString DisplaySocketPath(const QString& folder, const QString& panel)
+QString MonitorSocketPath(const QString& folder, const QString& vmKey)
 {
-    return folder + QStringLiteral("/display-") + panel + QStringLiteral(".sock");
+    return folder + QStringLiteral("/monitor-") + vmKey + QStringLiteral(".sock");
+}
+
+QString DisplaySocketPath(const QString& folder, const QString& vmKey)
+{
+    return folder + QStringLiteral("/display-") + vmKey + QStringLiteral(".sock");
+}
+
+bool SocketAnswers(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    QLocalSocket probe;
+    probe.connectToServer(path);
+    return probe.waitForConnected(200);
 }
 
 } // namespace Panels

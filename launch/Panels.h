@@ -25,9 +25,17 @@ bool PanelsInUse();
 // 0 when every port up to 69999 is taken (the VM then runs without a monitor).
 int AllocateMonitorPort();
 
-// Where today's QEMU keeps the monitor of a port and the display of a panel: sockets in the user's
-// private run-time folder (folder), named after the number.
-QString MonitorSocketPath(const QString& folder, int port);
-QString DisplaySocketPath(const QString& folder, const QString& panel);
+// The name a VM's run-time files go by: its VMID when that is a plain word of letters, digits, "-"
+// and "_" (up to 64), else a digest of it, so that no VM file can name a path.
+QString SocketKey(const QString& vmId);
+
+// Where today's QEMU keeps a VM's monitor and display: sockets in the user's private run-time
+// folder (folder), named after the VM (its SocketKey), not after the port or panel, whose numbers
+// start again with every run of the program while a VM may outlive it.
+QString MonitorSocketPath(const QString& folder, const QString& vmKey);
+QString DisplaySocketPath(const QString& folder, const QString& vmKey);
+
+// True when something listens on the socket: a QEMU still running for the VM.
+bool SocketAnswers(const QString& path);
 
 } // namespace Panels

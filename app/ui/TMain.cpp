@@ -1043,7 +1043,7 @@ void TMain::AttachDisplay(const QString& vmFile)
     if (!display)
         return;
     QString error;
-    const QString socket = EmbeddedDisplay::socketPath(panelId, &error);
+    const QString socket = EmbeddedDisplay::socketPath(vmFile, &error);
     if (socket.isEmpty()) {
         setStatusPanel(2, QStringLiteral("Error: ") + error);
         return;
@@ -1149,7 +1149,9 @@ bool TMain::MonitorConnect(int port)
     // Today's QEMU keeps its monitor on a socket in the user's private folder.
     const QString version = ReadVMValue(General, QStringLiteral("Qemu Version ID"));
     if (QemuGeneration::isModern(m_versions.VersionCode(version)))
-        m_monitor->connectToSocket(Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(), port));
+        // The socket is the selected VM's own: VM Control never reaches another VM's QEMU.
+        m_monitor->connectToSocket(Panels::MonitorSocketPath(
+            RuntimeFolder::vimorFolder(), EmbeddedDisplay::socketKey(selectedVM())));
     else
         m_monitor->connectToPort(port);
     return true;

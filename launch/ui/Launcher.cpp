@@ -1,5 +1,6 @@
 #include "launch/ui/Launcher.h"
 
+#include "launch/EmbeddedDisplay.h"
 #include "launch/Kqemu.h"
 #include "launch/ModernOptions.h"
 #include "launch/Panels.h"
@@ -398,7 +399,7 @@ void Launcher::ProcTimerTimer()
         if (const QString panel = ReadVMFileValue(vmFile, General, QStringLiteral("PanelID"));
             !panel.isEmpty()) {
             m_host.RemovePanel(panel);
-            QFile::remove(Panels::DisplaySocketPath(RuntimeFolder::vimorFolder(), panel));
+            QFile::remove(EmbeddedDisplay::socketPath(vmFile));
             m_vm.WriteVMValue(vmFile, General, QStringLiteral("PanelID"), QString());
         }
         Interaction::information(m_vm.dialogParent(),
@@ -559,7 +560,7 @@ bool Launcher::SweepProcesses()
                 m_host.RemovePanel(panel);
                 // Today's QEMU leaves its display socket behind; with the panel free, it is no
                 // one's. (It removes its monitor socket itself.)
-                QFile::remove(Panels::DisplaySocketPath(RuntimeFolder::vimorFolder(), panel));
+                QFile::remove(EmbeddedDisplay::socketPath(vmFile));
             }
         }
         m_host.setStartingUp(false);
@@ -593,7 +594,8 @@ std::pair<QString, QString> tpmFiles(VMContext& vm, const QString& vmFile)
     const QString folder = RuntimeFolder::vimorFolder();
     if (vmId.isEmpty() || folder.isEmpty())
         return {};
-    return {TpmEmulator::SocketPath(folder, vmId), TpmEmulator::PidFilePath(folder, vmId)};
+    const QString key = Panels::SocketKey(vmId);
+    return {TpmEmulator::SocketPath(folder, key), TpmEmulator::PidFilePath(folder, key)};
 }
 
 } // namespace

@@ -373,11 +373,11 @@ private slots:
         const auto s = [](const char* text) { return QString::fromUtf8(text); };
         QCOMPARE(actionTexts(top.at(0)->menu()),
                  (QStringList{s("Create New Virtual Disk"), s("-"), s("&Exit Vimor")}));
-        QCOMPARE(
-            actionTexts(top.at(1)->menu()),
-            (QStringList{s("New Virtual Machine"), s("Delete Selected Virtual Machine"), s("-"),
-                         s("Start Selected Virtual Machine"), s("Stop Selected Virtual Machine"),
-                         s("-"), s("Add/Remove Hardware "), s("-"), s("VM Control")}));
+        QCOMPARE(actionTexts(top.at(1)->menu()),
+                 (QStringList{s("New Virtual Machine"), s("Delete Selected Virtual Machine"),
+                              s("-"), s("Start Selected Virtual Machine"),
+                              s("Stop Selected Virtual Machine"), s("Show Launch Log"), s("-"),
+                              s("Add/Remove Hardware "), s("-"), s("VM Control")}));
         QCOMPARE(
             actionTexts(window.hardwareMenu()),
             (QStringList{s("Add New Network Card"), s("Add New Serial Port"),

@@ -1,4 +1,5 @@
 #include "launch/EmbeddedDisplay.h"
+#include "model/VMFile.h"
 #include "support/TestFiles.h"
 
 #include <QTemporaryDir>
@@ -18,8 +19,18 @@ void TestEmbeddedDisplay::socketPath()
 {
     QTemporaryDir runtime;
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    QCOMPARE(EmbeddedDisplay::socketPath(QStringLiteral("12")),
-             runtime.path() + QStringLiteral("/vimor/display-12.sock"));
+    // Named after the VM, and never after a path a VM file could give as its identity.
+    QTemporaryDir vms;
+    const QString vm = vms.filePath(QStringLiteral("a.vm2"));
+    QFile file(vm);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[General]\r\nVMID=Ab3_x-9\r\n") > 0);
+    file.close();
+    QCOMPARE(EmbeddedDisplay::socketPath(vm),
+             runtime.path() + QStringLiteral("/vimor/display-Ab3_x-9.sock"));
+    QVERIFY(WriteVMFileValue(vm, QStringLiteral("General"), QStringLiteral("VMID"),
+                             QStringLiteral("../../home/x")));
+    QVERIFY(EmbeddedDisplay::socketKey(vm).startsWith(QStringLiteral("id-")));
+    QCOMPARE(EmbeddedDisplay::socketKey(vm).size(), 27);
 }
 
 void TestEmbeddedDisplay::hasUsbTablet_data()

@@ -1,4 +1,5 @@
 #include "app/ui/TMain.h"
+#include "launch/EmbeddedDisplay.h"
 #include "launch/Kqemu.h"
 #include "launch/MonitorClient.h"
 #include "launch/Panels.h"
@@ -47,7 +48,7 @@ const QString General = QStringLiteral("General");
 // QEMU as a version folder holds it, behind a thin wrapper: no QEMU build accepts "-hwnd" (the
 // option of the embedding build), and there is no display here, so the wrapper puts the panel's
 // VNC socket in place of "-hwnd N" and adds "-display none" before it hands over to the host's
-// emulator. Every test starts with no panel in use, so an embedded VM gets panel 1.
+// emulator. The socket is the VM's, as the test names it in VIMOR_TEST_DISPLAY.
 const QByteArray Wrapper = "#!/bin/sh\n"
                            "skip=0\n"
                            "for arg do\n"
@@ -55,7 +56,7 @@ const QByteArray Wrapper = "#!/bin/sh\n"
                            "  if [ \"$skip\" = 1 ]; then skip=0; continue; fi\n"
                            "  if [ \"$arg\" = -hwnd ]; then\n"
                            "    skip=1\n"
-                           "    set -- \"$@\" -vnc \"unix:$XDG_RUNTIME_DIR/vimor/display-1.sock\"\n"
+                           "    set -- \"$@\" -vnc \"unix:$VIMOR_TEST_DISPLAY\"\n"
                            "    continue\n"
                            "  fi\n"
                            "  set -- \"$@\" \"$arg\"\n"
@@ -311,6 +312,7 @@ void TestLauncher::launchEmbeddedAndQuit()
     requireQemu();
     const QString vm =
         writeVM(s("embedded"), {s("General/Qemu Version ID=emb"), s("Hardware/OutputID=0")});
+    qputenv("VIMOR_TEST_DISPLAY", QFile::encodeName(EmbeddedDisplay::socketPath(vm)));
     QVERIFY(!vm.isEmpty());
     TMain window;
     QCOMPARE(window.selectedVM(), vm);
@@ -378,6 +380,7 @@ void TestLauncher::monitorThroughTheMainWindow()
     requireQemu();
     const QString vm =
         writeVM(s("watched"), {s("General/Qemu Version ID=emb"), s("Hardware/OutputID=0")});
+    qputenv("VIMOR_TEST_DISPLAY", QFile::encodeName(EmbeddedDisplay::socketPath(vm)));
     QVERIFY(!vm.isEmpty());
     TMain window;
     const qint64 pid = launch(window);
@@ -558,12 +561,13 @@ void TestLauncher::sweepRemovesDisplaySocket()
     QTemporaryDir runtime;
     const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    const QString socket = Panels::DisplaySocketPath(RuntimeFolder::vimorFolder(), s("7"));
-    QVERIFY(QFile(socket).open(QIODevice::WriteOnly));
     // The start-up sweep of an earlier run's row ends the start-up.
     QVERIFY(appendProcessRow(endedProcessId(), writeVM(s("earlier"), {})));
     TMain window;
-    const QString vm = writeVM(s("ended"), {s("General/Status=Running"), s("General/PanelID=7")});
+    const QString vm = writeVM(s("ended"), {s("General/Status=Running"), s("General/PanelID=7"),
+                                            s("General/VMID=ended1")});
+    const QString socket = Panels::DisplaySocketPath(RuntimeFolder::vimorFolder(), s("ended1"));
+    QVERIFY(QFile(socket).open(QIODevice::WriteOnly));
     QVERIFY(appendProcessRow(endedProcessId(), vm));
     QVERIFY(m_folder->write(s("panels.dat"), "7\r\n"));
     window.SweepProcesses();
@@ -603,6 +607,7 @@ void TestLauncher::stopQuestions()
     // An embedded VM with its "Monitor" tab: stopping asks to end the session on the monitor.
     const QString vm =
         writeVM(s("monitored"), {s("General/Qemu Version ID=emb"), s("Hardware/OutputID=0")});
+    qputenv("VIMOR_TEST_DISPLAY", QFile::encodeName(EmbeddedDisplay::socketPath(vm)));
     TMain window;
     // After start-up, which resets embedded sessions left "Running".
     QVERIFY(WriteVMFileValue(vm, General, s("Status"), s("Running")));

@@ -1,4 +1,5 @@
 #include "app/ui/TMain.h"
+#include "launch/EmbeddedDisplay.h"
 #include "launch/LaunchString.h"
 #include "launch/ModernOptions.h"
 #include "launch/Panels.h"
@@ -75,6 +76,7 @@ private slots:
     void everythingAtOnce();
     void embeddedThroughTheLauncher();
     void failedLaunchFreesItsPanel();
+    void socketsFollowTheVM();
 
 private:
     QString writeVM(const QString& name, const QStringList& keys);
@@ -306,8 +308,8 @@ void TestModernLaunch::wizardDefaultsRun()
     QVERIFY2(launch.refusal.isEmpty(), qPrintable(launch.refusal));
     QProcess* qemu = start(launch);
     const QString port = ReadVMFileValue(vm, s("General"), s("PortID"));
-    const QString status =
-        monitorStatus(Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(), port.toInt()));
+    const QString status = monitorStatus(
+        Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(), EmbeddedDisplay::socketKey(vm)));
     QVERIFY2(
         status.contains(s("VM status: running")),
         qPrintable(launch.arguments + s("\n") + status + QString::fromLocal8Bit(qemu->readAll())));
@@ -351,8 +353,8 @@ void TestModernLaunch::bootSectorThroughTheLauncher()
     QVERIFY(m_window->launchLogShown() && m_window->logText().contains(s("Acceleration: ")));
     m_window->launchLogAction()->trigger();
 
-    const QString socket = Panels::MonitorSocketPath(
-        RuntimeFolder::vimorFolder(), ReadVMFileValue(vm, s("General"), s("PortID")).toInt());
+    const QString socket =
+        Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(), EmbeddedDisplay::socketKey(vm));
     struct stat info = {};
     QVERIFY(::stat(QFile::encodeName(socket).constData(), &info) == 0);
     QCOMPARE(info.st_mode & 0777, 0600u);
@@ -417,8 +419,8 @@ void TestModernLaunch::everythingAtOnce()
         const LaunchString launch = BuildLaunchString(*m_window);
         QVERIFY2(launch.refusal.isEmpty(), qPrintable(launch.refusal));
         QProcess* qemu = start(launch);
-        const QString monitor = Panels::MonitorSocketPath(
-            RuntimeFolder::vimorFolder(), ReadVMFileValue(vm, s("General"), s("PortID")).toInt());
+        const QString monitor =
+            Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(), EmbeddedDisplay::socketKey(vm));
         const QString status = monitorStatus(monitor);
         QVERIFY2(status.contains(s("VM status: running")),
                  qPrintable(launch.arguments + s("\n") + QString::fromLocal8Bit(qemu->readAll())));
@@ -486,6 +488,51 @@ void TestModernLaunch::failedLaunchFreesItsPanel()
     QVERIFY(m_ui->shownTexts().value(0).contains(s("display panels")));
     QVERIFY(ReadVMFileValue(vm, s("General"), s("StatusID")).isEmpty());
     QFile::remove(m_folder->file(s("panels.dat")));
+}
+
+// A VM in QEMU's own window outlives the program; in the next run another VM gets the same monitor
+// port number, yet each QEMU keeps its own sockets and VM Control ends the VM selected.
+void TestModernLaunch::socketsFollowTheVM()
+{
+    const auto started = [this](const QString& vm) {
+        m_window->launcher().hasWindowDisplay = [](const QString&) { return true; };
+        m_window->BuildVMTree();
+        m_window->selectVM(vm);
+        m_ui->clear();
+        m_window->PlayClick();
+        (void)QTest::qWaitFor([this] { return m_window->isEnabled(); }, 10000);
+        return ReadVMFileValue(vm, s("General"), s("StatusID")).toLongLong();
+    };
+    QFile::remove(m_folder->file(s("VRPorts.dat"))); // as at the start of a run
+    const QString a = writeVM(s("outliving"), {s("Hardware/CPUArc=64 Bit")});
+    const qint64 pidA = started(a);
+    QVERIFY2(pidA > 0, qPrintable(m_ui->shownTexts().join(s("\n"))));
+    const QString portA = ReadVMFileValue(a, s("General"), s("PortID"));
+
+    // A QEMU that still answers on the VM's socket is not joined by a second one.
+    QVERIFY(WriteVMFileValue(a, s("General"), s("Status"), s("Stopped")));
+    m_window->BuildVMTree();
+    m_window->selectVM(a);
+    m_ui->clear();
+    m_window->PlayClick();
+    QVERIFY2(m_ui->shownTexts().value(0).contains(s("still running and answers")),
+             qPrintable(m_ui->shownTexts().join(s("\n"))));
+    QVERIFY(WriteVMFileValue(a, s("General"), s("Status"), s("Running")));
+
+    m_window.reset();
+    m_window = std::make_unique<TMain>();
+    const QString b = writeVM(s("second"), {s("Hardware/CPUArc=64 Bit")});
+    const qint64 pidB = started(b);
+    QVERIFY(pidB > 0);
+    QCOMPARE(ReadVMFileValue(b, s("General"), s("PortID")), portA);
+
+    QVERIFY(m_window->selectVM(a));
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->monitorConnected(), 5000);
+    m_ui->answerMessage(Interaction::Answer::Yes);
+    m_window->VMControlClick(s("Quit"));
+    QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(pidA), 10000);
+    QVERIFY(Processes::IsProcessAlive(pidB));
+    Processes::terminate(pidB);
 }
 
 QTEST_MAIN(TestModernLaunch)
