@@ -30,6 +30,7 @@
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
 #include "platform/FileSystem.h"
+#include "platform/ProcessStart.h"
 #include "platform/Processes.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/Shell.h"
@@ -90,6 +91,17 @@ void removeWriteLeftovers(const StoreLists& stores)
                                 QStringLiteral("VRPorts.dat"), QStringLiteral("*.journal")});
     for (const QString& folder : stores.folders)
         FileSystem::removeStaleTemporaries(ExpandedStoreFolder(folder), {QStringLiteral("*.vm2")});
+}
+
+// The recorded process of a VM shown in the main window is still that VM's QEMU: a QEMU whose
+// command line names the VM's own display socket, not just any process with that number.
+bool isOwnEmbeddedQemu(const QString& vmFile, qint64 pid)
+{
+    const QString socket = EmbeddedDisplay::socketPath(vmFile);
+    return pid > 0 && !socket.isEmpty() && Processes::isQemu(pid) &&
+           ProcessStart::hasArgument(
+               pid, QStringLiteral("unix:") +
+                        QString(socket).replace(QLatin1Char(','), QStringLiteral(",,")));
 }
 
 // A VM's node in the tree. Its file, run state and picture are members rather than item data: as
@@ -544,6 +556,7 @@ void TMain::RunFirstRunStep()
         ShowFirstRunWizard();
     UpdateKqemuMenu();
     m_startingUp = false;
+    OfferSurvivingSessions();
 }
 
 void TMain::showEvent(QShowEvent* event)
@@ -804,13 +817,51 @@ QList<TMain::LibraryEntry> TMain::ResetEmbeddedSessions()
             library.append({file, running, name});
             continue;
         }
+        // No panel is in use when the window starts, whatever the last run left.
         WriteVMFileValue(file, General, QStringLiteral("PanelID"), QString());
+        const qint64 pid = ReadVMFileValue(file, General, QStringLiteral("StatusID")).toLongLong();
+        if (isOwnEmbeddedQemu(file, pid)) {
+            m_survivors.append({file, pid});
+            library.append({file, true, name});
+            continue;
+        }
         const bool stopped =
             WriteVMFileValue(file, General, QStringLiteral("Status"), QStringLiteral("Stopped"));
         WriteVMFileValue(file, General, QStringLiteral("StatusID"), QString());
         library.append({file, !stopped, name});
     }
+    QFile::remove(ProgramFolder::file(QStringLiteral("\\panels.dat")));
     return usePreloaded ? inTreeOrder(library, preloaded.treeOrder) : inTreeOrder(library);
+}
+
+void TMain::OfferSurvivingSessions()
+{
+    for (const auto& [file, pid] : std::exchange(m_survivors, {})) {
+        if (!isOwnEmbeddedQemu(file, pid))
+            continue; // it ended meanwhile: the sweep records that
+        const QString name = VMNameOf(file);
+        if (Interaction::confirm(
+                this, QStringLiteral("The virtual machine \"%1\" is still running from an earlier "
+                                     "session of Vimor. Show it in the main window again?")
+                          .arg(name))) {
+            const QString panel = Panels::AllocatePanel();
+            if (panel != QLatin1String("ERR") &&
+                WriteVMFileValue(file, General, QStringLiteral("PanelID"), panel)) {
+                AttachDisplay(file);
+                if (selectedVM() == file)
+                    ShowPanel(panel);
+                continue;
+            }
+        } else if (Interaction::confirm(
+                       this, QStringLiteral("End \"%1\" now? Whatever its guest has not saved is "
+                                            "lost. (No leaves it running unseen; Stop ends it "
+                                            "later.)")
+                                 .arg(name))) {
+            // Checked again just before: the number must still be this VM's QEMU.
+            if (isOwnEmbeddedQemu(file, pid))
+                Processes::terminate(pid);
+        }
+    }
 }
 
 bool TMain::TerminateEmbeddedSessions()

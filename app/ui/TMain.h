@@ -130,6 +130,9 @@ public:
     // Stops the recorded sessions of VMs shown inside the window, which ended with the last run,
     // and returns the library's files with their run states afterwards, in the tree's order.
     QList<LibraryEntry> ResetEmbeddedSessions();
+    // VMs shown in the main window of a run that ended without closing them (a crash): their QEMU
+    // runs on, and the user is asked to show them again or end them once the window is up.
+    void OfferSurvivingSessions();
     bool TerminateEmbeddedSessions();
     bool VMNameExists(const QString& name);
     void ShowStoresWindow();
@@ -274,6 +277,7 @@ private:
     // The library as scanned and read while the window was being built; the start's reset takes
     // it.
     std::unique_ptr<LibraryPreload> m_preload;
+    QList<std::pair<QString, qint64>> m_survivors; // VM file, its QEMU
     StartSettings m_settings;
     ImageLibrary m_images;
     StoreLists m_storeLists;

@@ -77,6 +77,7 @@ private slots:
     void embeddedThroughTheLauncher();
     void failedLaunchFreesItsPanel();
     void socketsFollowTheVM();
+    void survivorOfACrash();
 
 private:
     QString writeVM(const QString& name, const QStringList& keys);
@@ -533,6 +534,65 @@ void TestModernLaunch::socketsFollowTheVM()
     QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(pidA), 10000);
     QVERIFY(Processes::IsProcessAlive(pidB));
     Processes::terminate(pidB);
+}
+
+// The state a run of the main window leaves when it is killed while a VM shows in its panel (a
+// stand-in for the crash itself: the VM's QEMU started as the launcher starts it, its run
+// recorded): the next start offers the VM again, ends it only when asked, and never ends a
+// stranger.
+void TestModernLaunch::survivorOfACrash()
+{
+    QVERIFY(m_folder->write(s("vimor.ini"), "[General]\r\nWizard7Complete=1\r\n"));
+    const auto crashed = [this](const QString& vm) -> qint64 {
+        m_window->BuildVMTree();
+        m_window->selectVM(vm);
+        QProcess* qemu = start(BuildLaunchString(*m_window));
+        if (!qemu->waitForStarted() ||
+            !QTest::qWaitFor([&] { return QFileInfo::exists(EmbeddedDisplay::socketPath(vm)); }))
+            return 0;
+        WriteVMFileValue(vm, s("General"), s("Status"), s("Running"));
+        WriteVMFileValue(vm, s("General"), s("StatusID"), QString::number(qemu->processId()));
+        return qemu->processId();
+    };
+    const auto nextStart = [this](QList<Interaction::Answer> answers) {
+        m_window.reset();
+        m_ui->clear();
+        for (Interaction::Answer answer : answers)
+            m_ui->answerMessage(answer);
+        m_window = std::make_unique<TMain>();
+        m_window->RunFirstRunStep();
+    };
+    const QString vm =
+        writeVM(s("survivor"), {s("General/Qemu Version ID=shown"), s("Hardware/CPUArc=64 Bit"),
+                                s("Hardware/OutputID=0")});
+    const qint64 pid = crashed(vm);
+    QVERIFY(pid > 0);
+
+    nextStart({Interaction::Answer::Yes});
+    QCOMPARE(m_ui->shownTexts().size(), 1);
+    QCOMPARE(ReadVMFileValue(vm, s("General"), s("Status")), s("Running"));
+    DisplayPanel* panel = m_window->panel(ReadVMFileValue(vm, s("General"), s("PanelID")).toInt());
+    QVERIFY(panel);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        panel->state() == DisplayConnection::State::Connected && !panel->image().isNull(), 10000);
+
+    // Not shown again, then ended.
+    nextStart({Interaction::Answer::No, Interaction::Answer::Yes});
+    QCOMPARE(m_ui->shownTexts().size(), 2);
+    QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(pid), 10000);
+
+    // A number the system has given to another program is not the VM's: nothing is asked.
+    QProcess stranger;
+    stranger.start(s("sleep"), {s("30")});
+    QVERIFY(stranger.waitForStarted());
+    WriteVMFileValue(vm, s("General"), s("Status"), s("Running"));
+    WriteVMFileValue(vm, s("General"), s("StatusID"), QString::number(stranger.processId()));
+    nextStart({});
+    QVERIFY(m_ui->shownTexts().isEmpty());
+    QCOMPARE(ReadVMFileValue(vm, s("General"), s("Status")), s("Stopped"));
+    QVERIFY(stranger.state() == QProcess::Running);
+    stranger.kill();
+    stranger.waitForFinished();
 }
 
 QTEST_MAIN(TestModernLaunch)
