@@ -545,8 +545,10 @@ void TMain::openTables()
 
 void TMain::RunFirstRunStep()
 {
-    if (!m_startingUp)
+    if (!m_startingUp) {
+        OfferSurvivingSessions();
         return;
+    }
     // The terminal's font waits until the window is up: finding it costs the start a font
     // file and a font match, for a tab that is not showing.
     LoadConsoleFontFile(ProgramFolder::file(QStringLiteral("\\term_hex.fon")));
