@@ -689,9 +689,17 @@ void Builder::appendDisks()
 void Builder::appendModernDisk(const QString& path, int index, int scsiUnit,
                                const QString& indexSuffix)
 {
-    const QString file =
+    QString file =
         fileOption(path) + formatOption(path) + readOnlyFolderOption(path, s(",snapshot=on"));
     const QString driveId = QStringLiteral("disk") + QString::number(index);
+    // The password comes from a file only this user can read: never on the command line.
+    if (const QString secret = m_env.diskSecrets.value(index); !secret.isEmpty()) {
+        const QString secretId = driveId + QStringLiteral("-secret");
+        m_r +=
+            QStringLiteral(" -object ") + quoted(QStringLiteral("secret,id=") + secretId +
+                                                 QStringLiteral(",file=") + escapedCommas(secret));
+        file += QStringLiteral(",encrypt.key-secret=") + secretId;
+    }
     const auto onDevice = [&](const QString& device) {
         m_r += QStringLiteral(" -drive ") +
                quoted(file + QStringLiteral(",if=none,id=") + driveId) +

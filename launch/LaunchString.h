@@ -33,6 +33,9 @@ struct LaunchEnvironment
     QString runtimeFolder;
     QString soundDevicesFolder;
     QStringList moduleFolders;
+    // For each hard disk (0 to 3) whose image is encrypted with LUKS, the private file that holds
+    // its password for the run; empty for the others.
+    QStringList diskSecrets;
 };
 
 struct LaunchString

@@ -33,6 +33,22 @@ bool RunQemuImgCreate(const QString& fullPath, int sizeMB, bool compress, bool e
 QString CreateDiskImage(int typePosition, int sizeMB, bool compress, bool encrypt,
                         const QString& basePath);
 
+// A qcow2 image (typePosition must be qcow2's) encrypted with LUKS under password, as today's
+// qemu-img makes them; the secret reaches qemu-img through a private file, never its command line.
+// Its full path, or empty with the reason.
+QString CreateEncryptedDiskImage(int typePosition, int sizeMB, const QString& password,
+                                 const QString& basePath, QString* error = nullptr);
+
+// How a disk image is encrypted, by its header: QEMU's old AES scheme (which QEMU 7.2 no longer
+// opens) or LUKS (which needs its secret at launch).
+enum class DiskEncryption
+{
+    None,
+    Aes,
+    Luks
+};
+DiskEncryption EncryptionOf(const QString& path);
+
 // The chosen save path with its file name cut at the file name's first dot; the folder part stays
 // whole ("/d/my.disk.qcow2" -> "/d/my", "/My.Folder/web" unchanged).
 QString DiskBasePath(const QString& chosenPath);

@@ -20,4 +20,9 @@ QString vimorFolder(QString* error = nullptr);
 // one else may write to; false with the reason otherwise.
 bool ensurePrivateFolder(const QString& folder, QString* error = nullptr);
 
+// Writes bytes as "<vimorFolder()>/<name>", readable and writable by this user alone, replacing
+// whatever was there (a link included, which is removed, never followed); the path, or empty with
+// the reason.
+QString writePrivateFile(const QString& name, const QByteArray& bytes, QString* error = nullptr);
+
 } // namespace RuntimeFolder

@@ -1321,10 +1321,13 @@ void TMain::createMonitor()
         setStatusPanel(2, QStringLiteral("QEMU Monitor Connected to ") + m_attachedMonitorVM);
         setMonitorConnected(true);
         CentreDisplayPanel();
-        // With an encrypted disk QEMU waits for its password; the launch starts that dialogue.
+        // With an encrypted disk older QEMU waits for its password; the launch starts that
+        // dialogue. Today's QEMU has it from the start.
         const char* keys[] = {"HDAEnc", "HDBEnc", "HDCEnc", "HDDEnc"};
+        const bool modern = QemuGeneration::isModern(
+            m_versions.VersionCode(ReadVMValue(General, QStringLiteral("Qemu Version ID"))));
         for (const char* key : keys)
-            if (ReadVMValue(QStringLiteral("Drives"), QString::fromLatin1(key)) == Yes)
+            if (!modern && ReadVMValue(QStringLiteral("Drives"), QString::fromLatin1(key)) == Yes)
                 return;
         SendMonitorCommand(QStringLiteral("\r"));
     });

@@ -8,6 +8,8 @@
 #include "launch/VMFirmware.h"
 #include "library/VMStores.h"
 #include "media/DeviceIdentity.h"
+#include "media/DiskImages.h"
+#include "media/DriveValues.h"
 #include "model/ModernHardware.h"
 #include "model/ProgramFolder.h"
 #include "model/QemuGeneration.h"
@@ -26,6 +28,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QLocale>
 #include <QPointer>
 #include <QProcess>
@@ -164,14 +167,22 @@ void Launcher::PlayClick()
         m_host.setMainWindowEnabled(true);
         return;
     }
-    // QEMU connects to the TPM as it starts, so the TPM comes first.
-    if (!startTpm(m_vm.selectedVM())) {
+    if (!prepareDiskSecrets(m_vm.selectedVM())) {
         m_host.setMainWindowEnabled(true);
         return;
     }
-    const LaunchString launch = BuildLaunchString(m_vm, m_host.launchEnvironment());
+    // QEMU connects to the TPM as it starts, so the TPM comes first.
+    if (!startTpm(m_vm.selectedVM())) {
+        dropDiskSecrets();
+        m_host.setMainWindowEnabled(true);
+        return;
+    }
+    LaunchEnvironment environment = m_host.launchEnvironment();
+    environment.diskSecrets = m_diskSecrets;
+    const LaunchString launch = BuildLaunchString(m_vm, environment);
     m_lastLaunchString = launch.arguments;
     if (!launch.refusal.isEmpty()) {
+        dropDiskSecrets();
         stopTpm(m_vm.selectedVM());
         Interaction::error(m_vm.dialogParent(), launch.refusal);
         m_host.setMainWindowEnabled(true);
@@ -180,6 +191,7 @@ void Launcher::PlayClick()
     m_launchNotes = launch.notes;
     if (!launch.unsafeValue.isEmpty()) {
         // The string is started as separate arguments; a stray quote would regroup them.
+        dropDiskSecrets();
         stopTpm(m_vm.selectedVM());
         Interaction::error(m_vm.dialogParent(),
                            QStringLiteral("This virtual machine cannot be launched: the setting "
@@ -254,6 +266,12 @@ void Launcher::LaunchVM(const QString& launchString)
 
     if (read(Advanced, "Debug") == Yes) {
         DebugLaunch(vmFile, launchString);
+        // The terminal starts QEMU in its own time; the passwords stay for half a minute.
+        QTimer::singleShot(30000, this, [secrets = std::exchange(m_diskSecrets, {})] {
+            for (const QString& secret : secrets)
+                if (!secret.isEmpty())
+                    QFile::remove(secret);
+        });
     } else {
         auto* process = new QProcess(this);
         process->setProgram(executable);
@@ -278,6 +296,7 @@ void Launcher::LaunchVM(const QString& launchString)
         watchOutput(process);
         process->start();
         if (!process->waitForStarted(-1)) {
+            dropDiskSecrets();
             stopTpm(vmFile);
             process->deleteLater();
             Interaction::error(m_vm.dialogParent(), QStringLiteral("Unable to launch QEMU!"));
@@ -287,6 +306,7 @@ void Launcher::LaunchVM(const QString& launchString)
         m_pendingPid = process->processId();
         m_pendingVM = vmFile;
         m_pendingProcess = process;
+        m_pendingSinceMs = QDateTime::currentMSecsSinceEpoch();
         m_procTimer->start();
         // The guest's screen shows as soon as QEMU's display socket takes a viewer (the panel
         // tries again while QEMU starts), not only once the start is confirmed.
@@ -349,9 +369,48 @@ void Launcher::watchOutput(QProcess* process)
     });
 }
 
+bool Launcher::disksStillOpening()
+{
+    constexpr qint64 OpeningLimitMs = 120000;
+    const QString versionId =
+        ReadVMFileValue(m_pendingVM, General, QStringLiteral("Qemu Version ID"));
+    if (m_diskSecrets.isEmpty() || !Processes::IsProcessAlive(m_pendingPid) ||
+        !m_vm.versions().VersionFlag(versionId, QStringLiteral("CONSOLE")) ||
+        QDateTime::currentMSecsSinceEpoch() - m_pendingSinceMs > OpeningLimitMs)
+        return false;
+    if (!m_unlockProbe) {
+        m_unlockSeen.clear();
+        m_unlockProbe = new QLocalSocket(this);
+        m_unlockProbe->connectToServer(Panels::MonitorSocketPath(
+            RuntimeFolder::vimorFolder(), EmbeddedDisplay::socketKey(m_pendingVM)));
+    }
+    // The monitor greets with its prompt once the machine is built, its disks open.
+    if (m_unlockProbe->state() == QLocalSocket::UnconnectedState)
+        m_unlockProbe->connectToServer();
+    m_unlockSeen += m_unlockProbe->readAll();
+    if (!m_unlockSeen.contains("(qemu)"))
+        return true;
+    // The launch's own monitor connection comes next; QEMU serves one at a time.
+    m_unlockProbe->disconnectFromServer();
+    m_unlockProbe->deleteLater();
+    m_unlockProbe = nullptr;
+    return false;
+}
+
 void Launcher::ProcTimerTimer()
 {
     m_procTimer->stop();
+    if (disksStillOpening()) {
+        m_procTimer->start(250);
+        return;
+    }
+    m_procTimer->setInterval(1000);
+    if (m_unlockProbe) {
+        m_unlockProbe->deleteLater();
+        m_unlockProbe = nullptr;
+    }
+    // QEMU has opened its disks by now, or has ended: the passwords go.
+    dropDiskSecrets();
     const qint64 pid = m_pendingPid;
     const QString vmFile = m_pendingVM;
     const bool alive = Processes::IsProcessAlive(pid);
@@ -377,7 +436,9 @@ void Launcher::ProcTimerTimer()
         if (versions.VersionFlag(versionId, QStringLiteral("INT"))) {
             m_host.setStartingUp(false);
             const char* const keys[] = {"HDAEnc", "HDBEnc", "HDCEnc", "HDDEnc"};
-            for (int disk = 0; disk < 4; ++disk) {
+            // Today's QEMU got its disks' passwords before it started.
+            const bool asksPassword = !QemuGeneration::isModern(versions.VersionCode(versionId));
+            for (int disk = 0; asksPassword && disk < 4; ++disk) {
                 if (ReadVMFileValue(vmFile, QStringLiteral("Drives"), QLatin1String(keys[disk])) !=
                     Yes)
                     continue;
@@ -620,6 +681,69 @@ bool Launcher::startTpm(const QString& vmFile)
     Interaction::error(m_vm.dialogParent(),
                        QStringLiteral("This virtual machine cannot be launched: %1.").arg(error));
     return false;
+}
+
+bool Launcher::prepareDiskSecrets(const QString& vmFile)
+{
+    dropDiskSecrets();
+    VersionRegistry& versions = m_vm.versions();
+    if (!QemuGeneration::isModern(versions.VersionCode(
+            ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID")))))
+        return true;
+    const QString storeId = ReadVMFileValue(vmFile, General, QStringLiteral("VM Store ID"));
+    const char* const keys[] = {"HDA", "HDB", "HDC", "HDD"};
+    QWidget* parent = m_vm.dialogParent();
+    for (int disk = 0; disk < 4; ++disk) {
+        const QString value =
+            ReadVMFileValue(vmFile, QStringLiteral("Drives"), QLatin1String(keys[disk]));
+        if (value.isEmpty())
+            continue;
+        const QString path =
+            ResolveDrivePath(value, m_vm.table(VMContext::Table::VLookup), storeId);
+        const DiskEncryption encryption = EncryptionOf(path);
+        if (encryption == DiskEncryption::Aes) {
+            dropDiskSecrets();
+            Interaction::error(
+                parent, QStringLiteral("This virtual machine cannot be launched: hard disk %1 "
+                                       "(%2) is encrypted with QEMU's old AES scheme, which QEMU "
+                                       "7.2 and later no longer open. Please convert it with the "
+                                       "QEMU version that made it.")
+                            .arg(disk)
+                            .arg(path));
+            return false;
+        }
+        if (encryption != DiskEncryption::Luks)
+            continue;
+        const std::optional<QString> password = Interaction::current().password(
+            parent, QStringLiteral("Disk Password"),
+            QStringLiteral("Password for hard disk %1 (%2):").arg(disk).arg(path));
+        QString error;
+        const QString secret =
+            password ? RuntimeFolder::writePrivateFile(QStringLiteral("disk-%1-%2.secret")
+                                                           .arg(EmbeddedDisplay::socketKey(vmFile))
+                                                           .arg(disk),
+                                                       password->toUtf8(), &error)
+                     : QString();
+        if (secret.isEmpty()) {
+            dropDiskSecrets();
+            if (password)
+                Interaction::error(parent, QStringLiteral("This virtual machine cannot be "
+                                                          "launched: %1.")
+                                               .arg(error));
+            return false;
+        }
+        while (m_diskSecrets.size() <= disk)
+            m_diskSecrets.append(QString());
+        m_diskSecrets[disk] = secret;
+    }
+    return true;
+}
+
+void Launcher::dropDiskSecrets()
+{
+    for (const QString& secret : std::exchange(m_diskSecrets, {}))
+        if (!secret.isEmpty())
+            QFile::remove(secret);
 }
 
 void Launcher::stopTpm(const QString& vmFile)

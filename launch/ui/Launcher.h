@@ -9,6 +9,7 @@
 #include <functional>
 
 class QProcess;
+class QLocalSocket;
 class QTimer;
 class VMContext;
 
@@ -141,4 +142,16 @@ private:
     QStringList m_lastLaunchNotes;
     // The VM whose panel was connected while its start was still being confirmed.
     QString m_displayAttached;
+    // The private files with the passwords of the pending launch's encrypted disks.
+    QStringList m_diskSecrets;
+    // Asks the password of each LUKS-encrypted disk of a VM of today's QEMU and writes it to a
+    // private file; false when the launch must not happen (an old AES disk, no password given).
+    bool prepareDiskSecrets(const QString& vmFile);
+    void dropDiskSecrets();
+    // A QEMU with encrypted disks derives their keys before it runs (seconds, and then it ends if
+    // a password is wrong): the start is confirmed once its monitor greets, not after a second.
+    bool disksStillOpening();
+    QLocalSocket* m_unlockProbe = nullptr;
+    QByteArray m_unlockSeen;
+    qint64 m_pendingSinceMs = 0;
 };

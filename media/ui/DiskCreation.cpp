@@ -48,6 +48,28 @@ QString DiskCreation::CreateDiskImage(QWidget* parent, int typePosition, int siz
                                       bool encrypt, const QString& basePath)
 {
     QString created;
+    if (encrypt) {
+        // Today's qemu-img encrypts with LUKS, whose password is given when the image is made.
+        const QString title = QStringLiteral("Disk Password");
+        const std::optional<QString> password = Interaction::current().password(
+            parent, title, QStringLiteral("Password for the new encrypted disk image:"));
+        if (!password || password->isEmpty())
+            return {};
+        if (Interaction::current().password(
+                parent, title, QStringLiteral("Type the password again:")) != password) {
+            Interaction::error(parent, QStringLiteral("The two passwords differ. The disk image "
+                                                      "was not created."));
+            return {};
+        }
+        QString error;
+        {
+            const BusyCursor busy;
+            created = CreateEncryptedDiskImage(typePosition, sizeMB, *password, basePath, &error);
+        }
+        if (created.isEmpty())
+            Interaction::error(parent, QStringLiteral("Error: ") + error);
+        return created;
+    }
     {
         const BusyCursor busy;
         created = ::CreateDiskImage(typePosition, sizeMB, compress, encrypt, basePath);

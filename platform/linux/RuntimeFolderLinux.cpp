@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,33 @@ QString vimorFolder(QString* error)
         return {};
     const QString folder = user + QStringLiteral("/vimor");
     return ensurePrivateFolder(folder, error) ? folder : QString();
+}
+
+QString writePrivateFile(const QString& name, const QByteArray& bytes, QString* error)
+{
+    const QString folder = vimorFolder(error);
+    if (folder.isEmpty())
+        return {};
+    const QString path = folder + QLatin1Char('/') + name;
+    const QByteArray native = QFile::encodeName(path);
+    ::unlink(native.constData());
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          S_IRUSR | S_IWUSR);
+    bool written = fd >= 0;
+    for (qsizetype done = 0; written && done < bytes.size();) {
+        const ssize_t put = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        written = put > 0;
+        done += written ? put : 0;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (!written) {
+        ::unlink(native.constData());
+        if (error)
+            *error = QStringLiteral("%1 cannot be written").arg(path);
+        return {};
+    }
+    return path;
 }
 
 } // namespace RuntimeFolder

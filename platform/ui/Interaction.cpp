@@ -173,6 +173,17 @@ std::optional<QString> DesktopInteraction::text(QWidget* parent, const QString& 
     return value;
 }
 
+std::optional<QString> DesktopInteraction::password(QWidget* parent, const QString& title,
+                                                    const QString& prompt)
+{
+    bool ok = false;
+    const QString value =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Password, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
 int DesktopInteraction::execDialog(QDialog& dialog)
 {
     return dialog.exec();
@@ -268,6 +279,12 @@ std::optional<QString> ScriptedInteraction::text(QWidget*, const QString& title,
                                                  const QString& prompt, const QString& preset)
 {
     return takeValue(QStringLiteral("text"), title, prompt, preset);
+}
+
+std::optional<QString> ScriptedInteraction::password(QWidget*, const QString& title,
+                                                     const QString& prompt)
+{
+    return takeValue(QStringLiteral("password"), title, prompt, {});
 }
 
 int ScriptedInteraction::execDialog(QDialog& dialog)

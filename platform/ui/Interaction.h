@@ -58,6 +58,12 @@ public:
                                           const QString& startFolder) = 0;
     virtual std::optional<QString> text(QWidget* parent, const QString& title,
                                         const QString& prompt, const QString& preset) = 0;
+    // A text box whose characters do not show; without a screen of its own, a text box.
+    virtual std::optional<QString> password(QWidget* parent, const QString& title,
+                                            const QString& prompt)
+    {
+        return text(parent, title, prompt, {});
+    }
     // Runs the dialog modally and returns its result (QDialog::Accepted or Rejected).
     virtual int execDialog(QDialog& dialog) = 0;
 
@@ -86,6 +92,8 @@ public:
                                   const QString& startFolder) override;
     std::optional<QString> text(QWidget* parent, const QString& title, const QString& prompt,
                                 const QString& preset) override;
+    std::optional<QString> password(QWidget* parent, const QString& title,
+                                    const QString& prompt) override;
     int execDialog(QDialog& dialog) override;
 };
 
@@ -98,7 +106,7 @@ public:
     struct Shown
     {
         QString kind; // "error", "warning", "information", "confirmation", "open", "save",
-                      // "folder", "text", "dialog"
+                      // "folder", "text", "password", "dialog"
         QString title;
         QString text;   // message text, text-box prompt, chooser start folder or dialog title
         QString preset; // the text box's preset, the chooser's preset file name
@@ -107,7 +115,7 @@ public:
 
     // Scripted answers, consumed in order by whichever interaction comes next.
     void answerMessage(Answer answer);
-    void answerText(std::optional<QString> value); // for text, open, save and folder
+    void answerText(std::optional<QString> value); // for text, password, open, save and folder
     // Called with the dialog while it is "shown"; returns its result.
     void answerDialog(std::function<int(QDialog&)> handler);
 
@@ -124,6 +132,8 @@ public:
                                   const QString& startFolder) override;
     std::optional<QString> text(QWidget* parent, const QString& title, const QString& prompt,
                                 const QString& preset) override;
+    std::optional<QString> password(QWidget* parent, const QString& title,
+                                    const QString& prompt) override;
     int execDialog(QDialog& dialog) override;
 
 private:

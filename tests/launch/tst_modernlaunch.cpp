@@ -7,6 +7,7 @@
 #include "launch/ui/MonitorTerminal.h"
 #include "library/NewVM.h"
 #include "media/DiskImages.h"
+#include "media/ui/DiskCreation.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
@@ -17,6 +18,7 @@
 #include "support/TempProgramFolder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -78,6 +80,7 @@ private slots:
     void failedLaunchFreesItsPanel();
     void socketsFollowTheVM();
     void survivorOfACrash();
+    void encryptedDisk();
 
 private:
     QString writeVM(const QString& name, const QStringList& keys);
@@ -593,6 +596,62 @@ void TestModernLaunch::survivorOfACrash()
     QVERIFY(stranger.state() == QProcess::Running);
     stranger.kill();
     stranger.waitForFinished();
+}
+
+// A LUKS disk made by the disk creation, launched with a wrong password (QEMU refuses it) and with
+// the right one; the password is never left in a file, the VM file or the command line. An image
+// of the old AES scheme is refused before QEMU runs.
+void TestModernLaunch::encryptedDisk()
+{
+    const QByteArray password = "correct horse, battery";
+    QFile::link(s("/usr/bin/qemu-img"), m_folder->file(s("qemu/qemu-img.exe")));
+    m_ui->clear();
+    m_ui->answerText(QString::fromUtf8(password));
+    m_ui->answerText(QString::fromUtf8(password));
+    const QString image =
+        DiskCreation::CreateDiskImage(nullptr, 1, 16, false, true, m_folder->file(s("VMs/secret")));
+    QVERIFY2(!image.isEmpty(), qPrintable(m_ui->shownTexts().join(s("\n"))));
+    QCOMPARE(EncryptionOf(image), DiskEncryption::Luks);
+
+    const QString vm = writeVM(s("locked"), {s("Hardware/CPUArc=64 Bit"),
+                                             s("Drives/HDA=secret.qcow2"), s("Drives/HDAEnc=Yes")});
+    m_window->launcher().hasWindowDisplay = [](const QString&) { return true; };
+    m_ui->clear();
+    m_ui->answerText(s("wrong"));
+    m_window->PlayClick();
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isEnabled(), 30000);
+    QVERIFY2(ReadVMFileValue(vm, s("General"), s("Status")) != s("Running"),
+             qPrintable(m_ui->shownTexts().join(s("\n"))));
+    QVERIFY(m_ui->shownTexts().join(s("\n")).contains(s("did not launch")));
+
+    m_ui->clear();
+    m_ui->answerText(QString::fromUtf8(password));
+    m_window->PlayClick();
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isEnabled(), 30000);
+    QCOMPARE(ReadVMFileValue(vm, s("General"), s("Status")), s("Running"));
+    QVERIFY(!m_window->launcher().lastLaunchString().contains(QString::fromUtf8(password)));
+    for (const QString& folder : {m_folder->path(), RuntimeFolder::vimorFolder()}) {
+        QDirIterator files(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            QVERIFY2(!file.open(QIODevice::ReadOnly) || !file.readAll().contains(password),
+                     qPrintable(file.fileName()));
+        }
+    }
+    m_ui->answerMessage(Interaction::Answer::Yes);
+    m_window->StopClick();
+    QTRY_COMPARE_WITH_TIMEOUT(ReadVMFileValue(vm, s("General"), s("Status")), s("Stopped"), 15000);
+
+    // A version 3 header whose method is 1, AES.
+    QByteArray aes("QFI\xfb\0\0\0\3", 8);
+    aes.resize(104, '\0');
+    aes[35] = 1;
+    QVERIFY(m_folder->write(s("VMs/old.qcow2"), aes));
+    QVERIFY(WriteVMFileValue(vm, s("Drives"), s("HDA"), s("old.qcow2")));
+    m_ui->clear();
+    m_window->PlayClick();
+    QVERIFY(m_ui->shownTexts().value(0).contains(s("AES")));
+    QVERIFY(ReadVMFileValue(vm, s("General"), s("StatusID")).isEmpty());
 }
 
 QTEST_MAIN(TestModernLaunch)
