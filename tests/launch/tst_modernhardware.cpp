@@ -14,6 +14,7 @@
 #include "platform/ui/Interaction.h"
 #include "support/InstallerDisc.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -38,17 +39,11 @@ QString s(const char* text)
 // loaded machine.
 constexpr int BootLimitMs = 240000;
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A swtpm still serving socketPath, by its command line.
 bool swtpmServes(const QString& socketPath)
 {
     for (const QString& pid : QDir(s("/proc")).entryList(QDir::Dirs)) {
-        const QByteArray command = contents(s("/proc/%1/cmdline").arg(pid));
+        const QByteArray command = readAll(s("/proc/%1/cmdline").arg(pid));
         const QString program = QFile::decodeName(command.left(command.indexOf('\0')));
         if (QFileInfo(program).fileName() == s("swtpm") &&
             command.contains(QFile::encodeName(socketPath)))
@@ -192,8 +187,8 @@ void TestModernHardware::debianInstallerFromTheMedium()
     QVERIFY2(ReadVMFileValue(vm, s("General"), s("Status")) == s("Running"),
              qPrintable(m_ui->shownTexts().join(s("\n"))));
     const QString serial = m_folder->file(s("Debian.serial"));
-    QTRY_VERIFY2_WITH_TIMEOUT(contents(serial).contains(InstallerFirstScreen),
-                              contents(serial).right(2000).constData(), BootLimitMs);
+    QTRY_VERIFY2_WITH_TIMEOUT(readAll(serial).contains(InstallerFirstScreen),
+                              readAll(serial).right(2000).constData(), BootLimitMs);
     stopSelected(vm);
 }
 
@@ -209,7 +204,7 @@ void TestModernHardware::windows11SecureBootAndTpm()
     QCOMPARE(ReadVMFileValue(vm, s("Hardware"), s("RAM")).toInt(), 4096);
     const QString vars = VMFirmware::VariableStoreOf(vm);
     QCOMPARE(vars, m_folder->file(s("VMs/Win11.efivars.qcow2")));
-    const QByteArray varsBefore = contents(vars);
+    const QByteArray varsBefore = readAll(vars);
     QVERIFY(!varsBefore.isEmpty());
     const QString socket = TpmEmulator::SocketPath(RuntimeFolder::vimorFolder(),
                                                    ReadVMFileValue(vm, s("General"), s("VMID")));
@@ -231,9 +226,9 @@ void TestModernHardware::windows11SecureBootAndTpm()
     const QString arguments = m_window->launcher().lastLaunchString();
     QVERIFY(arguments.contains(s(".ms.fd")) && arguments.contains(vars));
     const QString serial = m_folder->file(s("Win11.serial"));
-    QTRY_VERIFY2_WITH_TIMEOUT(contents(serial).contains(InstallerSecureBootRefusal),
-                              contents(serial).right(2000).constData(), BootLimitMs);
-    QVERIFY(contents(vars) != varsBefore);
+    QTRY_VERIFY2_WITH_TIMEOUT(readAll(serial).contains(InstallerSecureBootRefusal),
+                              readAll(serial).right(2000).constData(), BootLimitMs);
+    QVERIFY(readAll(vars) != varsBefore);
 
     QTRY_VERIFY_WITH_TIMEOUT(m_window->monitorConnected(), 10000);
     m_window->SendMonitorCommand(s("info tpm"));
