@@ -1,5 +1,6 @@
 #include "launch/ui/VMControl.h"
 
+#include "launch/MonitorArgument.h"
 #include "launch/MonitorClient.h"
 #include "media/DeviceIdentity.h"
 #include "platform/HostDrives.h"
@@ -131,7 +132,12 @@ void VMControl::loadImage(const QString& title, const QString& suffix, int filte
         Interaction::current().openFileName(parentWidget(), request);
     if (!path)
         return;
-    sendAll(before + QStringList{change + *path} + after);
+    const std::optional<QString> argument = MonitorArgument::quoted(*path);
+    if (!argument) {
+        Interaction::error(parentWidget(), MonitorArgument::refusal(*path));
+        return;
+    }
+    sendAll(before + QStringList{change + *argument} + after);
 }
 
 void VMControl::usePhysicalDrive(bool cd)
@@ -161,11 +167,16 @@ void VMControl::usePhysicalDrive(bool cd)
         Interaction::error(parentWidget(), none);
         return;
     }
+    const QString argument = MonitorArgument::quoted(device).value_or(QString());
+    if (argument.isEmpty()) {
+        Interaction::error(parentWidget(), MonitorArgument::refusal(device));
+        return;
+    }
     if (cd)
-        sendAll({ejectCD, QStringLiteral("change cdrom ") + device,
-                 QStringLiteral("change ide1-cd0 ") + device});
+        sendAll({ejectCD, QStringLiteral("change cdrom ") + argument,
+                 QStringLiteral("change ide1-cd0 ") + argument});
     else
-        sendAll({ejectFloppy0, QStringLiteral("change floppy0 ") + device});
+        sendAll({ejectFloppy0, QStringLiteral("change floppy0 ") + argument});
 }
 
 void VMControl::snapshotCommand(const QString& title, const QString& word)
@@ -175,7 +186,16 @@ void VMControl::snapshotCommand(const QString& title, const QString& word)
     if (!name)
         return;
     // An empty name still sends the command word; QEMU answers it in the terminal.
-    sendAll({word + *name});
+    if (name->isEmpty()) {
+        sendAll({word});
+        return;
+    }
+    const std::optional<QString> argument = MonitorArgument::quoted(*name);
+    if (!argument) {
+        Interaction::error(parentWidget(), MonitorArgument::refusal(*name));
+        return;
+    }
+    sendAll({word + *argument});
 }
 
 void VMControl::togglePause()

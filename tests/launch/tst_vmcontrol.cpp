@@ -3,6 +3,7 @@
 #include "media/ui/PhysicalDriveDialog.h"
 #include "platform/HostDrives.h"
 #include "platform/ui/Interaction.h"
+#include "support/TestFiles.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -173,20 +174,21 @@ void TestVMControl::commands_data()
     QTest::newRow("eject CD") << s("EjectCD") << QStringList()
                               << QStringList{s("eject -f ide1-cd0")} << QString();
     QTest::newRow("load CD") << s("LoadCD") << QStringList{s("/iso/x.iso")}
-                             << QStringList{s("eject -f ide1-cd0"), s("change ide1-cd0 /iso/x.iso")}
+                             << QStringList{s("eject -f ide1-cd0"),
+                                            s("change ide1-cd0 \"/iso/x.iso\"")}
                              << s("Select CD/DVD Image");
     QTest::newRow("load CD and restart: four lines")
         << s("LoadCDRestart") << QStringList{s("C:\\iso\\x.iso")}
-        << QStringList{s("eject -f ide1-cd0"), s("change ide1-cd0 C:\\iso\\x.iso"), s("boot_set d"),
-                       s("system_reset")}
+        << QStringList{s("eject -f ide1-cd0"), s("change ide1-cd0 \"C:\\\\iso\\\\x.iso\""),
+                       s("boot_set d"), s("system_reset")}
         << s("Select CD/DVD Image");
     QTest::newRow("load CD cancelled")
         << s("LoadCD") << QStringList{cancel} << QStringList() << s("Select CD/DVD Image");
     QTest::newRow("load CD and restart cancelled")
         << s("LoadCDRestart") << QStringList{cancel} << QStringList() << s("Select CD/DVD Image");
-    QTest::newRow("path with blanks goes as it is")
-        << s("LoadCD") << QStringList{s("/my isos/a b.iso")}
-        << QStringList{s("eject -f ide1-cd0"), s("change ide1-cd0 /my isos/a b.iso")}
+    QTest::newRow("path with blanks and quotes goes as one argument")
+        << s("LoadCD") << QStringList{s("/my isos/a \"b\".iso")}
+        << QStringList{s("eject -f ide1-cd0"), s("change ide1-cd0 \"/my isos/a \\\"b\\\".iso\"")}
         << s("Select CD/DVD Image");
     QTest::newRow("eject floppy 0")
         << s("EjectFloppy0") << QStringList() << QStringList{s("eject -f floppy0")} << QString();
@@ -194,15 +196,15 @@ void TestVMControl::commands_data()
         << s("EjectFloppy1") << QStringList() << QStringList{s("eject -f floppy1")} << QString();
     QTest::newRow("load floppy 0")
         << s("LoadFloppy0") << QStringList{s("/f/a.img")}
-        << QStringList{s("eject -f floppy0"), s("change floppy0 /f/a.img")}
+        << QStringList{s("eject -f floppy0"), s("change floppy0 \"/f/a.img\"")}
         << s("Select Floppy Disk 0 Image");
     QTest::newRow("load floppy 1")
         << s("LoadFloppy1") << QStringList{s("/f/b.img")}
-        << QStringList{s("eject -f floppy1"), s("change floppy1 /f/b.img")}
+        << QStringList{s("eject -f floppy1"), s("change floppy1 \"/f/b.img\"")}
         << s("Select Floppy Disk 1 Image");
     QTest::newRow("load floppy 0 and restart")
         << s("LoadFloppy0Restart") << QStringList{s("/f/a.img")}
-        << QStringList{s("eject -f floppy0"), s("change floppy0 /f/a.img"), s("system_reset")}
+        << QStringList{s("eject -f floppy0"), s("change floppy0 \"/f/a.img\""), s("system_reset")}
         << s("Select Floppy Disk 0 Image");
     QTest::newRow("load floppy 1 cancelled") << s("LoadFloppy1") << QStringList{cancel}
                                              << QStringList() << s("Select Floppy Disk 1 Image");
@@ -210,16 +212,16 @@ void TestVMControl::commands_data()
                                   << QStringList{s("sendkey ctrl-alt-delete")} << QString();
     QTest::newRow("create snapshot")
         << s("CreateSnapshot") << QStringList{s("before update")}
-        << QStringList{s("savevm before update")} << s("Create snapshot");
+        << QStringList{s("savevm \"before update\"")} << s("Create snapshot");
     QTest::newRow("create snapshot with an empty name keeps the blank")
         << s("CreateSnapshot") << QStringList{QString()} << QStringList{s("savevm ")}
         << s("Create snapshot");
     QTest::newRow("create snapshot cancelled")
         << s("CreateSnapshot") << QStringList{cancel} << QStringList() << s("Create snapshot");
     QTest::newRow("load snapshot") << s("LoadSnapshot") << QStringList{s("1")}
-                                   << QStringList{s("loadvm 1")} << s("Load Snapshot");
+                                   << QStringList{s("loadvm \"1\"")} << s("Load Snapshot");
     QTest::newRow("delete snapshot") << s("DeleteSnapshot") << QStringList{s("old")}
-                                     << QStringList{s("delvm old")} << s("Delete Snapshot");
+                                     << QStringList{s("delvm \"old\"")} << s("Delete Snapshot");
     QTest::newRow("delete snapshot with an empty name")
         << s("DeleteSnapshot") << QStringList{QString()} << QStringList{s("delvm ")}
         << s("Delete Snapshot");
@@ -411,14 +413,15 @@ void TestVMControl::physicalDrives_data()
     QTest::newRow("CD drive D: by its device")
         << s("PhysicalCD") << QStringList{s("sr0"), s("sr1")} << s("E:")
         << QStringList{s("D:"), s("E:")}
-        << QStringList{s("eject -f ide1-cd0"), s("change cdrom {dev}/sr1"),
-                       s("change ide1-cd0 {dev}/sr1")}
+        << QStringList{s("eject -f ide1-cd0"), s("change cdrom \"{dev}/sr1\""),
+                       s("change ide1-cd0 \"{dev}/sr1\"")}
         << QString();
     QTest::newRow("CD choice cancelled") << s("PhysicalCD") << QStringList{s("sr0")} << QString()
                                          << QStringList{s("D:")} << QStringList() << QString();
     QTest::newRow("floppy A:") << s("PhysicalFloppy") << QStringList{s("fd0")} << s("A:")
                                << QStringList{s("A:")}
-                               << QStringList{s("eject -f floppy0"), s("change floppy0 {dev}/fd0")}
+                               << QStringList{s("eject -f floppy0"),
+                                              s("change floppy0 \"{dev}/fd0\"")}
                                << QString();
 }
 
@@ -479,7 +482,7 @@ void TestVMControl::physicalDriveThroughTheWindow()
     control.run(s("PhysicalCD"));
     QCOMPARE(scripted.shown().at(0).title, s("Select Physical Drive"));
     QCOMPARE(listed, (QStringList{s("D:"), s("E:")}));
-    QCOMPARE(recorder.sent.value(2), s("change ide1-cd0 ") + host.device(s("sr1")));
+    QCOMPARE(recorder.sent.value(2), s("change ide1-cd0 \"") + host.device(s("sr1")) + s("\""));
 }
 
 void TestVMControl::sendingFailures()
@@ -523,8 +526,9 @@ void TestVMControl::withQemu()
         QSKIP("qemu-system-x86_64 is needed");
     const int port = freePort();
     QProcess qemu;
-    qemu.start(s("qemu-system-x86_64"), {s("-display"), s("none"), s("-S"), s("-monitor"),
-                                         s("telnet:127.0.0.1:%1,server,nowait").arg(port)});
+    qemu.start(s("qemu-system-x86_64"),
+               {s("-display"), s("none"), s("-S"), s("-drive"), s("if=ide,index=2,media=cdrom"),
+                s("-monitor"), s("telnet:127.0.0.1:%1,server,nowait").arg(port)});
     QVERIFY(qemu.waitForStarted());
     MonitorClient client;
     QString transcript;
@@ -555,6 +559,25 @@ void TestVMControl::withQemu()
     transcript.clear();
     QVERIFY(control.SendMonitorCommand(s("info status")));
     QTRY_VERIFY_WITH_TIMEOUT(transcript.contains(s("VM status: paused")), 20000);
+
+    // A medium whose name has blanks and a quote is changed; one with a line break would have
+    // run its second line as a command ("quit" here) and is refused.
+    QTemporaryDir media;
+    QVERIFY(QDir(media.path()).mkpath(s("my isos")));
+    const QString disc = media.filePath(s("my isos/a \"b\".iso"));
+    writeFile(disc, QByteArray(2048, 0));
+    scripted.answerText(disc);
+    control.run(s("LoadCD"));
+    transcript.clear();
+    QVERIFY(control.SendMonitorCommand(s("info block ide1-cd0")));
+    QTRY_VERIFY_WITH_TIMEOUT(transcript.contains(s("a \"b\".iso")), 20000);
+    scripted.answerText(media.filePath(s("x.iso\nquit")));
+    control.run(s("LoadCD"));
+    QCOMPARE(scripted.shown().last().kind, s("error"));
+    transcript.clear();
+    QVERIFY(control.SendMonitorCommand(s("info status")));
+    QTRY_VERIFY_WITH_TIMEOUT(transcript.contains(s("VM status: paused")), 20000);
+    QCOMPARE(qemu.state(), QProcess::Running);
 
     QSignalSpy disconnectedSpy(&client, &MonitorClient::disconnected);
     scripted.answerMessage(Interaction::Answer::Yes);
