@@ -23,6 +23,7 @@ QString defaultTitle(Interaction::MessageKind kind)
     case Interaction::MessageKind::Information:
         return QStringLiteral("Information");
     case Interaction::MessageKind::Confirmation:
+    case Interaction::MessageKind::Choice:
         return QStringLiteral("Confirm");
     }
     return {};
@@ -39,6 +40,8 @@ QString kindName(Interaction::MessageKind kind)
         return QStringLiteral("information");
     case Interaction::MessageKind::Confirmation:
         return QStringLiteral("confirmation");
+    case Interaction::MessageKind::Choice:
+        return QStringLiteral("choice");
     }
     return {};
 }
@@ -100,27 +103,50 @@ bool Interaction::confirm(QWidget* parent, const QString& text)
     return current().message(parent, MessageKind::Confirmation, text, {}) == Answer::Yes;
 }
 
+Interaction::Answer Interaction::choose(QWidget* parent, const QString& text)
+{
+    return current().message(parent, MessageKind::Choice, text, {});
+}
+
 Interaction::Answer DesktopInteraction::message(QWidget* parent, MessageKind kind,
                                                 const QString& text, const QString& title)
 {
-    const QString caption = title.isEmpty() ? defaultTitle(kind) : title;
+    // Messages carry file names, server texts and VM values: never read as markup.
+    QMessageBox box(parent);
+    box.setWindowTitle(title.isEmpty() ? defaultTitle(kind) : title);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     switch (kind) {
     case MessageKind::Error:
-        QMessageBox::critical(parent, caption, text);
-        return Answer::Ok;
+        box.setIcon(QMessageBox::Critical);
+        break;
     case MessageKind::Warning:
-        QMessageBox::warning(parent, caption, text);
-        return Answer::Ok;
+        box.setIcon(QMessageBox::Warning);
+        break;
     case MessageKind::Information:
-        QMessageBox::information(parent, caption, text);
-        return Answer::Ok;
+        box.setIcon(QMessageBox::Information);
+        break;
     case MessageKind::Confirmation:
-        return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No) ==
-                       QMessageBox::Yes
-                   ? Answer::Yes
-                   : Answer::No;
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case MessageKind::Choice:
+        box.setIcon(QMessageBox::Question);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        break;
     }
-    return Answer::Cancel;
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        return kind == MessageKind::Confirmation ? Answer::No : Answer::Ok;
+    }
 }
 
 namespace {
@@ -244,6 +270,8 @@ Interaction::Answer ScriptedInteraction::message(QWidget*, MessageKind kind, con
     const auto step = takeStep(Step::Kind::Message, text);
     if (step)
         return step->answer;
+    if (kind == MessageKind::Choice)
+        return Answer::Cancel;
     return kind == MessageKind::Confirmation ? Answer::No : Answer::Ok;
 }
 

@@ -22,7 +22,8 @@ public:
         Error,
         Warning,
         Information,
-        Confirmation
+        Confirmation,
+        Choice // Yes, No and Cancel
     };
     enum class Answer
     {
@@ -78,6 +79,8 @@ public:
     static void warning(QWidget* parent, const QString& text);
     static void information(QWidget* parent, const QString& text);
     static bool confirm(QWidget* parent, const QString& text);
+    // Yes, No, or Cancel when the box is closed.
+    static Answer choose(QWidget* parent, const QString& text);
 };
 
 // Shows the real desktop dialogs.
