@@ -8,6 +8,7 @@
 #include "launch/VMFirmware.h"
 #include "library/VMStores.h"
 #include "media/DriveValues.h"
+#include "model/ImageFormat.h"
 #include "model/IniFile.h"
 #include "model/ModernHardware.h"
 #include "model/ProgramFolder.h"
@@ -75,10 +76,15 @@ QString fileOption(const QString& path)
     return QStringLiteral("file=") + escapedCommas(path);
 }
 
-// The format of a drive, told so that QEMU never guesses it.
-QString formatOption(const QString& path)
+// The format of a drive, told so that QEMU never guesses it: the one recorded when the file was
+// chosen, never one read now from bytes the guest may have written. Without a record (the launch
+// asks first) the name decides, else raw.
+QString formatOption(const QString& recorded, const QString& path)
 {
-    return QStringLiteral(",format=") + ModernOptions::imageFormat(path);
+    QString format = ImageFormat::isKnown(recorded) ? recorded : ImageFormat::ofName(path);
+    if (format.isEmpty() || path.startsWith(FatPrefix) || path.startsWith(QLatin1String("/dev/")))
+        format = QStringLiteral("raw");
+    return QStringLiteral(",format=") + format;
 }
 
 // A folder shared without "rw:" is a read-only node, which QEMU opens as a disk only with writes
@@ -239,7 +245,12 @@ private:
         return ProgramFolder::nativeExpanded(value);
     }
 
-    void appendModernDisk(const QString& path, int index, int scsiUnit, const QString& indexSuffix);
+    void appendModernDisk(const QString& path, const QString& format, int index, int scsiUnit,
+                          const QString& indexSuffix);
+    QString recordedFormat(const QString& section, const QString& key) const
+    {
+        return m_file.read(section, ImageFormat::KeyFor(key));
+    }
     void appendFirmware();
     void appendTpm();
     QString usbController();
@@ -652,8 +663,8 @@ void Builder::appendDisks()
         if (!value.isEmpty() && modern()) {
             m_diskBus = ModernHardware::DiskBusOf(
                 m_file.read(QStringLiteral("Drives"), ModernHardware::DiskBusKey(index)));
-            appendModernDisk(diskPath(value), index, suffix.isEmpty() ? 0 : unit - 1,
-                             s(disk.indexSuffix));
+            appendModernDisk(diskPath(value), recordedFormat(s("Drives"), s(disk.pathKey)), index,
+                             suffix.isEmpty() ? 0 : unit - 1, s(disk.indexSuffix));
         } else if (!value.isEmpty()) {
             const QString path = diskPath(value);
             if (!suffix.isEmpty())
@@ -670,7 +681,7 @@ void Builder::appendDisks()
             const QString path = cd.size() == 2 ? HostDrives::devicePathOf(cd) : mediaPath(cd);
             m_r += QStringLiteral(" -drive ") +
                    quoted(fileOption(path) + QStringLiteral(",index=2,media=cdrom") +
-                          formatOption(path));
+                          formatOption(recordedFormat(s("Drives"), s("CDROM")), path));
         } else if (cd.size() == 2) {
             const QString device = HostDrives::devicePathOf(cd);
             m_r += QStringLiteral(" -cdrom ") + (m_compatDrive ? word(device) : quoted(device));
@@ -686,11 +697,11 @@ void Builder::appendDisks()
 }
 
 // scsiUnit 0: an IDE disk at its index.
-void Builder::appendModernDisk(const QString& path, int index, int scsiUnit,
+void Builder::appendModernDisk(const QString& path, const QString& format, int index, int scsiUnit,
                                const QString& indexSuffix)
 {
-    QString file =
-        fileOption(path) + formatOption(path) + readOnlyFolderOption(path, s(",snapshot=on"));
+    QString file = fileOption(path) + formatOption(format, path) +
+                   readOnlyFolderOption(path, s(",snapshot=on"));
     const QString driveId = QStringLiteral("disk") + QString::number(index);
     // The password comes from a file only this user can read: never on the command line.
     if (const QString secret = m_env.diskSecrets.value(index); !secret.isEmpty()) {
@@ -820,7 +831,8 @@ void Builder::appendFloppies()
         const QString path = mediaPath(value);
         if (modern())
             m_r += QStringLiteral(" -drive ") +
-                   quoted(fileOption(path) + s(floppy.suffix) + formatOption(path) +
+                   quoted(fileOption(path) + s(floppy.suffix) +
+                          formatOption(recordedFormat(s("Drives"), s(floppy.key)), path) +
                           readOnlyFolderOption(path, s(",readonly=on")));
         else if (!m_compatDrive)
             m_r += QStringLiteral(" -drive ") + quoted(fileOption(path) + s(floppy.suffix));
@@ -1005,8 +1017,9 @@ void Builder::appendModernUsb()
             const QString path = diskPath(read(section, "DrivePath"));
             const QString id = QStringLiteral("usb-disk") + QString::number(n);
             m_r += QStringLiteral(" -drive ") +
-                   quoted(fileOption(path) + formatOption(path) + QStringLiteral(",if=none,id=") +
-                          id) +
+                   quoted(fileOption(path) +
+                          formatOption(recordedFormat(section, s("DrivePath")), path) +
+                          QStringLiteral(",if=none,id=") + id) +
                    QStringLiteral(" -device usb-storage,drive=") + id;
         } else if (type == QLatin1String("MOUSE")) {
             m_r += QStringLiteral(" -device usb-mouse");

@@ -172,38 +172,6 @@ std::optional<QString> startDate(const QString& date)
     return date;
 }
 
-QString imageFormat(const QString& path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    static const QStringList raw = {QStringLiteral("img"), QStringLiteral("raw"),
-                                    QStringLiteral("iso")};
-    if (raw.contains(suffix) || path.startsWith(QLatin1String("/dev/")) ||
-        path.startsWith(QLatin1String("fat:")))
-        return QStringLiteral("raw");
-    static const QStringList own = {QStringLiteral("qcow"), QStringLiteral("qcow2"),
-                                    QStringLiteral("vmdk")};
-    if (own.contains(suffix))
-        return suffix;
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("raw");
-    const QByteArray head = file.read(64);
-    if (head.startsWith("QFI\xfb") && head.size() >= 8)
-        return head.at(7) == 1 ? QStringLiteral("qcow") : QStringLiteral("qcow2");
-    if (head.startsWith("KDMV") || head.startsWith("# Disk DescriptorFile"))
-        return QStringLiteral("vmdk");
-    if (head.startsWith("conectix"))
-        return QStringLiteral("vpc");
-    if (head.startsWith("QED"))
-        return QStringLiteral("qed");
-    if (head.startsWith("<<< ") && head.contains("VirtualBox Disk Image"))
-        return QStringLiteral("vdi");
-    if (head.startsWith("vhdxfile"))
-        return QStringLiteral("vhdx");
-    return QStringLiteral("raw");
-}
-
 QString hostArchitecture()
 {
     const QString cpu = QSysInfo::currentCpuArchitecture();

@@ -46,12 +46,6 @@ std::optional<QString> usbId(const QString& id);
 // A start date "2010-05-01" or "2010-05-01T12:00:00" as it stands; nullopt otherwise.
 std::optional<QString> startDate(const QString& date);
 
-// The format QEMU is told for a disk or media file: raw for ".img", ".raw", ".iso" and host
-// devices (a guest writes a raw image's first bytes, so those are never probed); the format of
-// the disk creation's own extensions; otherwise the format the file's header names, raw when it
-// names none.
-QString imageFormat(const QString& path);
-
 // "kvm" when the device can be opened for reading and writing and the guest's architecture is
 // the host's, else "tcg". *reason says why, for the log.
 QString accelerator(const QString& arc, const QString& kvmDevice, QString* reason = nullptr);

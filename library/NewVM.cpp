@@ -6,7 +6,9 @@
 #include "library/OsProfiles.h"
 #include "media/DiskImages.h"
 #include "media/DriveValues.h"
+#include "model/ApprovedValues.h"
 #include "model/HardwareCatalogue.h"
+#include "model/ImageFormat.h"
 #include "model/ModernHardware.h"
 #include "model/ProgramFolder.h"
 #include "model/QemuGeneration.h"
@@ -44,6 +46,9 @@ public:
         if (m_failed)
             return;
         m_failed = !WriteVMFileValue(m_path, section, key, value, &m_error);
+        // What the wizard writes is this user's choice.
+        if (!m_failed && ApprovedValues::isWatched(section, key))
+            ApprovedValues::approve(m_path, section, key, value);
     }
     bool failed() const { return m_failed; }
     const QString& error() const { return m_error; }
@@ -156,7 +161,10 @@ void applyInstallMedium(const Plan& plan, bool bootOrder, KeyWriter& write)
     if (plan.installMedium.isEmpty())
         return;
     const bool floppy = isFloppyImage(plan.installMedium);
-    write(Drives, floppy ? QStringLiteral("FloppyA") : QStringLiteral("CDROM"), plan.installMedium);
+    const QString drive = floppy ? QStringLiteral("FloppyA") : QStringLiteral("CDROM");
+    write(Drives, drive, plan.installMedium);
+    write(Drives, ImageFormat::KeyFor(drive),
+          ImageFormat::whenChosen(ProgramFolder::nativeExpanded(plan.installMedium)));
     if (bootOrder) {
         write(Drives, QStringLiteral("BootOrder"),
               floppy ? QStringLiteral("Floppy Drive|Hard Drive")
@@ -372,10 +380,14 @@ QString ComposeVM(const Plan& plan, VersionRegistry& registry, const DiskCreator
         // a path (a backslash or colon in the VM's name) is stored whole instead.
         const QString bare = QFileInfo(createdDisk).fileName();
         write(Drives, QStringLiteral("HDA"), HasFolderPart(bare) ? createdDisk : bare);
+        write(Drives, ImageFormat::KeyFor(QStringLiteral("HDA")),
+              ImageFormat::whenChosen(createdDisk));
         if (plan.encrypt)
             write(Drives, QStringLiteral("HDAEnc"), Yes);
     } else if (plan.disk == DiskChoice::Existing) {
         write(Drives, QStringLiteral("HDA"), plan.existingDisk);
+        write(Drives, ImageFormat::KeyFor(QStringLiteral("HDA")),
+              ImageFormat::whenChosen(plan.existingDisk));
         if (plan.existingEncrypted)
             write(Drives, QStringLiteral("HDAEnc"), Yes);
     }

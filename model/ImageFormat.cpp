@@ -1,4 +1,4 @@
-#include "media/ImageFormat.h"
+#include "model/ImageFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,14 +8,15 @@ namespace ImageFormat {
 
 namespace {
 
-struct NameFormat {
+struct NameFormat
+{
     const char* suffix;
     const char* format;
 };
 
 constexpr NameFormat kByName[] = {
-    {"img", "raw"},     {"raw", "raw"},   {"iso", "raw"},   {"qcow", "qcow"},
-    {"qcow2", "qcow2"}, {"vmdk", "vmdk"}, {"vhd", "vpc"},   {"vpc", "vpc"},
+    {"img", "raw"},     {"raw", "raw"},   {"iso", "raw"}, {"qcow", "qcow"},
+    {"qcow2", "qcow2"}, {"vmdk", "vmdk"}, {"vhd", "vpc"}, {"vpc", "vpc"},
     {"vhdx", "vhdx"},   {"vdi", "vdi"},   {"qed", "qed"},
 };
 
@@ -70,6 +71,19 @@ QString whenChosen(const QString& path)
     if (named.isEmpty() || containerNamedRaw(path))
         return ofFile(path);
     return named;
+}
+
+QString KeyFor(const QString& valueKey)
+{
+    return valueKey + QStringLiteral(" Format");
+}
+
+bool isKnown(const QString& format)
+{
+    for (const NameFormat& row : kByName)
+        if (format == QLatin1String(row.format))
+            return true;
+    return false;
 }
 
 } // namespace ImageFormat

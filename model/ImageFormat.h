@@ -26,4 +26,10 @@ QString whenChosen(const QString& path);
 // True when the name says raw but the header is a container (the user is asked which to use).
 bool containerNamedRaw(const QString& path);
 
+// "HDA" gives "HDA Format": the key the format is stored under, beside the value.
+QString KeyFor(const QString& valueKey);
+
+// True for the formats a stored value may name; anything else counts as not recorded.
+bool isKnown(const QString& format);
+
 } // namespace ImageFormat

@@ -24,6 +24,7 @@
 #include "media/ui/DriveEditors.h"
 #include "media/ui/MediaWizard.h"
 #include "media/ui/PhysicalDriveDialog.h"
+#include "model/ApprovedValues.h"
 #include "model/IniFile.h"
 #include "model/ProgramFolder.h"
 #include "model/QemuGeneration.h"
@@ -668,8 +669,12 @@ bool TMain::WriteVMValue(const QString& path, const QString& section, const QStr
     if (file.isEmpty())
         return false;
     QString error;
-    if (WriteVMFileValue(file, section, key, value, &error))
+    if (WriteVMFileValue(file, section, key, value, &error)) {
+        // Written through this user's editors: the value is theirs, not the file's.
+        if (ApprovedValues::isWatched(section, key))
+            ApprovedValues::approve(file, section, key, value);
         return true;
+    }
     Interaction::error(this, QStringLiteral("Cannot save the setting \"%1\" to %2: %3")
                                  .arg(key, QDir::toNativeSeparators(file), error));
     return false;

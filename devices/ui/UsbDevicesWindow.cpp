@@ -7,9 +7,12 @@
 #include "media/DeviceIdentity.h"
 #include "media/DriveEditing.h"
 #include "media/DriveValues.h"
+#include "media/LaunchDrives.h"
 #include "media/ui/DiskCreation.h"
 #include "media/ui/DriveEditors.h"
+#include "media/ui/DriveFormatChoice.h"
 #include "media/ui/PhysicalDiskDialog.h"
+#include "model/ImageFormat.h"
 #include "model/VMContext.h"
 #include "platform/HostDrives.h"
 #include "platform/ui/Interaction.h"
@@ -154,8 +157,12 @@ void UsbDevicesWindow::addDevice(int choice)
         return;
     case AddUsbDeviceDialog::NewDiskImage: {
         const QString path = m_disks->NewDiskDialog(-1, false);
-        if (!path.isEmpty())
-            AddUsbDevice(m_vm, DiskImageUsbDevice(path));
+        if (path.isEmpty())
+            return;
+        if (const int number = AddUsbDevice(m_vm, DiskImageUsbDevice(path)); number > 0)
+            m_vm.WriteVMValue({}, UsbDeviceSection(number),
+                              ImageFormat::KeyFor(QStringLiteral("DrivePath")),
+                              ImageFormat::whenChosen(LaunchDrives::DiskPath(m_vm, path)));
         return;
     }
     case AddUsbDeviceDialog::ExistingDiskImage: {
@@ -171,8 +178,13 @@ void UsbDevicesWindow::addDevice(int choice)
         request.filter = Interaction::pipeFilter(
             QStringLiteral("Disk Images|*.qcow;*.qcow2;*.vmdk;*.dsk;*.raw"));
         const auto file = Interaction::current().openFileName(this, request);
-        if (file && !file->isEmpty())
-            AddUsbDevice(m_vm, DiskImageUsbDevice(StoredPathFor(*file, *store)));
+        if (!file || file->isEmpty())
+            return;
+        const QString format = DriveFormatChoice::ForChosenFile(this, *file);
+        if (const int number = AddUsbDevice(m_vm, DiskImageUsbDevice(StoredPathFor(*file, *store)));
+            number > 0)
+            m_vm.WriteVMValue({}, UsbDeviceSection(number),
+                              ImageFormat::KeyFor(QStringLiteral("DrivePath")), format);
         return;
     }
     case AddUsbDeviceDialog::PhysicalDisk: {

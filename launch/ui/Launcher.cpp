@@ -6,6 +6,7 @@
 #include "launch/Panels.h"
 #include "launch/TpmEmulator.h"
 #include "launch/VMFirmware.h"
+#include "launch/ui/LaunchConfirmations.h"
 #include "library/VMStores.h"
 #include "media/DeviceIdentity.h"
 #include "media/DiskImages.h"
@@ -155,7 +156,8 @@ void Launcher::PlayClick()
     if (m_vm.selectedVM().isEmpty())
         return;
     // Before the build reserves a panel or a port, so that a refusal leaves nothing behind.
-    if (!devicesConfirmed())
+    if (!devicesConfirmed() || !LaunchConfirmations::ConfirmOwnValues(m_vm) ||
+        !LaunchConfirmations::ConfirmDiskFormats(m_vm))
         return;
     m_host.setMainWindowEnabled(false);
     if (!windowDisplayAvailable()) {

@@ -9,6 +9,7 @@
 #include "media/ui/BootDriveDialog.h"
 #include "media/ui/BootOrderDialog.h"
 #include "media/ui/DiskCreation.h"
+#include "media/ui/DriveFormatChoice.h"
 #include "media/ui/MediaWizard.h"
 #include "media/ui/PhysicalDiskDialog.h"
 #include "media/ui/PhysicalDriveDialog.h"
@@ -153,8 +154,10 @@ void DriveEditors::editDisk(const DiskKeys& keys)
     const QString value = m_selectPath->text();
     const QString identity = DeviceIdentity::IdentityToStore(m_vm, Drives, keys.value, value,
                                                              m_pickedValue, m_pickedIdentity);
-    if (SaveDisk(m_vm, keys, value, m_selectPath->encrypted(), m_selectPath->scsi()))
+    if (SaveDisk(m_vm, keys, value, m_selectPath->encrypted(), m_selectPath->scsi())) {
         DeviceIdentity::StoreIdentity(m_vm, Drives, keys.value, identity);
+        DriveFormatChoice::StoreForValue(m_vm, Drives, keys.value, preset.value, value, true);
+    }
     m_vm.ShowSettings();
 }
 
@@ -168,7 +171,8 @@ void DriveEditors::editMedia(int icon, const MediaRow& row)
         if (!removed)
             return;
     }
-    m_selectPath->startMedia(row.label, ReadMedia(m_vm, row), row.filter);
+    const QString previous = ReadMedia(m_vm, row);
+    m_selectPath->startMedia(row.label, previous, row.filter);
     m_pickedValue.clear();
     const bool accepted = run(*m_selectPath);
     m_selectPath->hideExtras();
@@ -177,8 +181,10 @@ void DriveEditors::editMedia(int icon, const MediaRow& row)
     const QString value = m_selectPath->text();
     const QString identity = DeviceIdentity::IdentityToStore(m_vm, Drives, row.key, value,
                                                              m_pickedValue, m_pickedIdentity);
-    if (SaveMedia(m_vm, row, value))
+    if (SaveMedia(m_vm, row, value)) {
         DeviceIdentity::StoreIdentity(m_vm, Drives, row.key, identity);
+        DriveFormatChoice::StoreForValue(m_vm, Drives, row.key, previous, value, false);
+    }
     m_vm.ShowSettings();
 }
 

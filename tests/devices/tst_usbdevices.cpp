@@ -320,10 +320,12 @@ void TestUsbDevices::addEachKind_data()
         << int(AddUsbDeviceDialog::HostDevice) << deviceLines("HW", "zz 1", "046D", " My Pad", "");
     QTest::newRow("existing image in the store folder")
         << int(AddUsbDeviceDialog::ExistingDiskImage)
-        << deviceLines("DRIVE", "", "", "USB Disk Image Drive", "stick.qcow2");
+        << deviceLines("DRIVE", "", "", "USB Disk Image Drive", "stick.qcow2") +
+               QStringList{s("DrivePath Format=qcow2")};
     QTest::newRow("existing image elsewhere")
         << int(AddUsbDeviceDialog::ExistingDiskImage)
-        << deviceLines("DRIVE", "", "", "USB Disk Image Drive", "ELSEWHERE");
+        << deviceLines("DRIVE", "", "", "USB Disk Image Drive", "ELSEWHERE") +
+               QStringList{s("DrivePath Format=vmdk")};
     QTest::newRow("physical drive 2, drive 1 absent")
         << int(AddUsbDeviceDialog::PhysicalDisk)
         << deviceLines("DRIVE", "", "", "USB Physical Drive", "\\\\.\\PhysicalDrive2") +
@@ -363,7 +365,7 @@ void TestUsbDevices::addEachKind()
         break;
     case AddUsbDeviceDialog::ExistingDiskImage:
         // The folder compares without regard to case.
-        m_script->answerText(lines.last().endsWith(s("stick.qcow2"))
+        m_script->answerText(lines.value(4).endsWith(s("stick.qcow2"))
                                  ? m_store.toUpper() + QDir::separator() + s("stick.qcow2")
                                  : elsewhere);
         break;
@@ -466,7 +468,8 @@ void TestUsbDevices::newDiskImage()
     m_script->answerText(m_store + QDir::separator() + s("usbdisk"));
     m_devices->AddManualDeviceClick();
     QVERIFY(QFileInfo::exists(m_folder->file(s("VMs/usbdisk.qcow2"))));
-    QCOMPARE(section(1), deviceLines("DRIVE", "", "", "USB Disk Image Drive", "usbdisk.qcow2"));
+    QCOMPARE(section(1), deviceLines("DRIVE", "", "", "USB Disk Image Drive", "usbdisk.qcow2") +
+                             QStringList{s("DrivePath Format=qcow2")});
     QCOMPARE(count(), s("1"));
     // No hard disk was being edited: no encryption key was touched.
     QCOMPARE(ReadVMFileValue(m_vm, s("Drives"), s("HDAEnc")), s("unset"));

@@ -8,6 +8,7 @@
 #include "launch/ui/MonitorTerminal.h"
 #include "media/DeviceIdentity.h"
 #include "media/DriveEditing.h"
+#include "model/ApprovedValues.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
@@ -286,9 +287,13 @@ QString TestLauncher::writeVM(const QString& name, const QStringList& extra)
     for (const QString& line : keys) {
         const qsizetype slash = line.indexOf(QLatin1Char('/'));
         const qsizetype equals = line.indexOf(QLatin1Char('='), slash);
-        if (!WriteVMFileValue(path, line.left(slash), line.mid(slash + 1, equals - slash - 1),
-                              line.mid(equals + 1)))
+        const QString section = line.left(slash);
+        const QString key = line.mid(slash + 1, equals - slash - 1);
+        if (!WriteVMFileValue(path, section, key, line.mid(equals + 1)))
             return {};
+        // As the editors would have written it.
+        if (ApprovedValues::isWatched(section, key))
+            ApprovedValues::approve(path, section, key, line.mid(equals + 1));
     }
     return path;
 }

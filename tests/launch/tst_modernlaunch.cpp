@@ -2,12 +2,15 @@
 #include "launch/EmbeddedDisplay.h"
 #include "launch/LaunchString.h"
 #include "launch/ModernOptions.h"
+#include "launch/OwnValuesCheck.h"
 #include "launch/Panels.h"
 #include "launch/ui/Launcher.h"
 #include "launch/ui/MonitorTerminal.h"
 #include "library/NewVM.h"
 #include "media/DiskImages.h"
 #include "media/ui/DiskCreation.h"
+#include "model/ApprovedValues.h"
+#include "model/ImageFormat.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
@@ -16,6 +19,7 @@
 #include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -23,6 +27,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -81,6 +86,7 @@ private slots:
     void socketsFollowTheVM();
     void survivorOfACrash();
     void encryptedDisk();
+    void hostileVMFile();
 
 private:
     QString writeVM(const QString& name, const QStringList& keys);
@@ -166,10 +172,13 @@ QString TestModernLaunch::writeVM(const QString& name, const QStringList& keys)
     for (const QString& key : keys) {
         const qsizetype slash = key.indexOf(QLatin1Char('/'));
         const qsizetype equals = key.indexOf(QLatin1Char('='), slash);
-        if (slash > 0 &&
-            !WriteVMFileValue(vm, key.left(slash), key.mid(slash + 1, equals - slash - 1),
-                              key.mid(equals + 1)))
+        const QString section = key.left(slash);
+        const QString field = key.mid(slash + 1, equals - slash - 1);
+        if (slash > 0 && !WriteVMFileValue(vm, section, field, key.mid(equals + 1)))
             return {};
+        // As the editors would have written it.
+        if (slash > 0 && ApprovedValues::isWatched(section, field))
+            ApprovedValues::approve(vm, section, field, key.mid(equals + 1));
     }
     m_window->BuildVMTree();
     return m_window->selectVM(vm) ? vm : QString();
@@ -191,12 +200,16 @@ void TestModernLaunch::conversions()
 {
     using namespace ModernOptions;
     QCOMPARE(*hostForward(s("udp:5353:10.0.2.15:53")), s("udp::5353-10.0.2.15:53"));
-    // Raw images are never probed; a header names the format of a file of another name.
-    QVERIFY(m_folder->write(s("Media/looks.img"), "QFI\xfb\0\0\0\3"));
+    // When a file is chosen its name decides, unless it says nothing or says raw over a
+    // container's header (a cloud image named .img).
+    QVERIFY(m_folder->write(s("Media/plain.img"), QByteArray(512, 'x')));
+    QVERIFY(m_folder->write(s("Media/cloud.img"), QByteArray("QFI\xfb\0\0\0\3", 8)));
     QVERIFY(m_folder->write(s("Media/real.dsk"), QByteArray("QFI\xfb\0\0\0\3", 8)));
-    QCOMPARE(imageFormat(m_folder->file(s("Media/looks.img"))), s("raw"));
-    QCOMPARE(imageFormat(m_folder->file(s("Media/real.dsk"))), s("qcow2"));
-    QCOMPARE(imageFormat(s("/no/such.vmdk")), s("vmdk"));
+    QCOMPARE(ImageFormat::whenChosen(m_folder->file(s("Media/plain.img"))), s("raw"));
+    QVERIFY(ImageFormat::containerNamedRaw(m_folder->file(s("Media/cloud.img"))));
+    QCOMPARE(ImageFormat::whenChosen(m_folder->file(s("Media/cloud.img"))), s("qcow2"));
+    QCOMPARE(ImageFormat::whenChosen(m_folder->file(s("Media/real.dsk"))), s("qcow2"));
+    QCOMPARE(ImageFormat::whenChosen(s("/no/such.vmdk")), s("vmdk"));
     // KVM exactly when the device is there for the host's own architecture.
     const QString kvm = m_folder->file(s("kvm"));
     QVERIFY(m_folder->write(s("kvm"), {}));
@@ -652,6 +665,68 @@ void TestModernLaunch::encryptedDisk()
     m_window->PlayClick();
     QVERIFY(m_ui->shownTexts().value(0).contains(s("AES")));
     QVERIFY(ReadVMFileValue(vm, s("General"), s("StatusID")).isEmpty());
+}
+
+// A VM file made elsewhere: its own command-line text runs nothing until this user approves that
+// exact text, and a qcow2 header a guest wrote into a raw disk (naming a host file as its backing)
+// never becomes format=qcow2 without a question.
+void TestModernLaunch::hostileVMFile()
+{
+    QTemporaryDir work;
+    const QString header = work.filePath(s("header.qcow2"));
+    QProcess img;
+    img.start(s("/usr/bin/qemu-img"), {s("create"), s("-q"), s("-f"), s("qcow2"), s("-F"), s("raw"),
+                                       s("-b"), s("/etc/hostname"), header, s("1M")});
+    QVERIFY(img.waitForFinished(30000) && img.exitCode() == 0);
+    QByteArray disk = readAll(header).left(4096);
+    disk.resize(1024 * 1024, '\0');
+    QVERIFY(m_folder->write(s("VMs/guest.dsk"), disk));
+    const QString vm = writeVM(s("hostile"), {s("Drives/HDA=guest.dsk")});
+    const QString marker = work.filePath(s("ran"));
+    const QString own = s("-incoming \"exec:touch ") + marker + s("\"");
+    QVERIFY(WriteVMFileValue(vm, s("Advanced"), s("OptionalString"), own));
+    m_window->launcher().hasWindowDisplay = [](const QString&) { return true; };
+
+    m_ui->clear();
+    m_window->PlayClick();
+    QCOMPARE(m_ui->shown().size(), 1);
+    QVERIFY(m_ui->shownTexts().value(0).contains(own));
+    QVERIFY(ReadVMFileValue(vm, s("General"), s("StatusID")).isEmpty());
+
+    // Approved, but the disk's format is not settled: closing the question launches nothing.
+    m_ui->clear();
+    m_ui->answerMessage(Interaction::Answer::Yes);
+    m_ui->answerMessage(Interaction::Answer::Cancel);
+    m_window->PlayClick();
+    QCOMPARE(m_ui->shown().value(1).kind, s("choice"));
+    QVERIFY(m_ui->shownTexts().value(1).contains(s("qcow2")));
+    QVERIFY(ReadVMFileValue(vm, s("Drives"), s("HDA Format")).isEmpty());
+    QVERIFY(ReadVMFileValue(vm, s("General"), s("StatusID")).isEmpty());
+    QVERIFY(!QFile::exists(marker));
+
+    // The approval holds for that text; No keeps the disk raw, and only now the text runs.
+    m_ui->clear();
+    m_ui->answerMessage(Interaction::Answer::No);
+    m_window->PlayClick();
+    QCOMPARE(m_ui->shown().size(), 1);
+    QCOMPARE(ReadVMFileValue(vm, s("Drives"), s("HDA Format")), s("raw"));
+    QVERIFY(m_window->launcher().lastLaunchString().contains(s("guest.dsk,format=raw")));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(m_window->isEnabled(), 30000);
+    m_ui->answerMessage(Interaction::Answer::Yes);
+    m_window->StopClick();
+    QTRY_COMPARE_WITH_TIMEOUT(ReadVMFileValue(vm, s("General"), s("Status")), s("Stopped"), 15000);
+
+    // A changed text asks again; one written with the editor does not.
+    QFile::remove(marker);
+    QVERIFY(WriteVMFileValue(vm, s("Advanced"), s("OptionalString"), own + s(" -S")));
+    m_ui->clear();
+    m_window->PlayClick();
+    QVERIFY2(m_ui->shownTexts().value(0).contains(own + s(" -S")),
+             qPrintable(m_ui->shownTexts().join(s("\n"))));
+    QVERIFY(m_window->WriteVMValue(vm, s("Advanced"), s("OptionalString"), s("-name edited")));
+    QVERIFY(OwnValuesCheck::Unapproved(*m_window).isEmpty());
+    QVERIFY(!QFile::exists(marker));
 }
 
 QTEST_MAIN(TestModernLaunch)

@@ -158,6 +158,7 @@ QString expectedWebText()
         s("FloppyB="),
         s("Boot Menu=No"),
         s("BootOrder=CD/DVD Drive|Hard Drive"),
+        s("HDA Format=qcow2"),
         s("[Audio]"),
         s("Enable Sound=Yes"),
         s("SoundCard=") + sound.display,
