@@ -62,6 +62,16 @@ bool UpdateFile::isNewerThan(double installedVersion) const
     return published && *published > installedVersion;
 }
 
+std::optional<QUrl> UpdateFile::downloadPage() const
+{
+    const QUrl page(value(QStringLiteral("URL")), QUrl::StrictMode);
+    const QString scheme = page.scheme();
+    if (!page.isValid() || page.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return std::nullopt;
+    return page;
+}
+
 QString ShortestVersionText(double version)
 {
     return QString::number(version, 'f', QLocale::FloatingPointShortest);
@@ -89,12 +99,39 @@ void UpdateCheck::start(const QString& url, bool manual)
         return;
     QNetworkRequest request{QUrl(url)};
     request.setTransferTimeout(m_timeout);
+    m_body.clear();
+    m_tooLarge = false;
     m_reply = m_network->get(request);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, [this] {
+        const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > MaxBytes)
+            tooLarge();
+    });
+    connect(m_reply, &QNetworkReply::readyRead, this, &UpdateCheck::readBody);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateCheck::replyFinished);
+}
+
+void UpdateCheck::readBody()
+{
+    if (!m_reply || m_tooLarge)
+        return;
+    m_body += m_reply->readAll();
+    if (m_body.size() > MaxBytes)
+        tooLarge();
+}
+
+void UpdateCheck::tooLarge()
+{
+    m_tooLarge = true;
+    m_body.clear();
+    // Aborting finishes the reply, which reports the empty file.
+    m_reply->abort();
 }
 
 void UpdateCheck::replyFinished()
 {
+    if (m_reply && m_reply->error() == QNetworkReply::NoError)
+        readBody();
     QNetworkReply* reply = m_reply;
     m_reply.clear();
     const bool manual = m_manual;
@@ -102,8 +139,9 @@ void UpdateCheck::replyFinished()
     if (!reply)
         return;
     reply->deleteLater();
-    const UpdateFile file = reply->error() == QNetworkReply::NoError
-                                ? UpdateFile::parse(reply->readAll())
+    const UpdateFile file = reply->error() == QNetworkReply::NoError && !m_tooLarge
+                                ? UpdateFile::parse(m_body)
                                 : UpdateFile();
-    emit finished(file, manual);
+    m_body.clear();
+    emit finished(file, manual, m_tooLarge);
 }

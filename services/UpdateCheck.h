@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <optional>
 
@@ -29,6 +30,9 @@ public:
     QString versionLine() const;
     // True when "Version" is a number greater than the installed version.
     bool isNewerThan(double installedVersion) const;
+    // "URL" when it is a web address (http or https, with a host); nothing otherwise, so that no
+    // other handler of the desktop (files, programs) is ever started from the server's reply.
+    std::optional<QUrl> downloadPage() const;
 
 private:
     QStringList m_lines;
@@ -38,14 +42,18 @@ private:
 QString ShortestVersionText(double version);
 
 // Fetches the update file in the background, one fetch at a time, and reports on the thread that
-// started it. A fetch that fails (no answer, an HTTP error, a stalled transfer) reports an empty
-// file.
+// started it. A fetch that fails (no answer, an HTTP error, a stalled transfer, a reply larger
+// than MaxBytes) reports an empty file.
 class UpdateCheck final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateCheck)
 
 public:
+    // An update file is a few lines; a larger reply is stopped as soon as it is announced or has
+    // arrived that far.
+    static constexpr qint64 MaxBytes = 64 * 1024;
+
     explicit UpdateCheck(QObject* parent = nullptr);
     ~UpdateCheck() override;
 
@@ -57,15 +65,19 @@ public:
     void setTimeout(int milliseconds) { m_timeout = milliseconds; }
 
 signals:
-    // The fetch ended; manual tells a menu request from the start-up check. The manual mark is
-    // cleared once this has been delivered.
-    void finished(const UpdateFile& file, bool manual);
+    // The fetch ended; manual tells a menu request from the start-up check, tooLarge a reply
+    // stopped at MaxBytes. The manual mark is cleared once this has been delivered.
+    void finished(const UpdateFile& file, bool manual, bool tooLarge);
 
 private:
+    void readBody();
+    void tooLarge();
     void replyFinished();
 
     QNetworkAccessManager* m_network = nullptr;
     QPointer<QNetworkReply> m_reply;
+    QByteArray m_body;
     bool m_manual = false;
+    bool m_tooLarge = false;
     int m_timeout = 30000;
 };

@@ -5,12 +5,15 @@
 #include "model/VMFile.h"
 #include "platform/LoadedLibrary.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <archive.h>
@@ -71,9 +74,22 @@ std::optional<QList<Package>> ParsePackageList(const QByteArray& text)
     for (int i = 1; i <= count; ++i) {
         const QString item = QStringLiteral("Item") + QString::number(i);
         packages.append({listValue(lines, item), listValue(lines, item + QStringLiteral("Desc")),
-                         listValue(lines, item + QStringLiteral("Ver"))});
+                         listValue(lines, item + QStringLiteral("Ver")),
+                         listValue(lines, item + QStringLiteral("SHA256")).trimmed().toLower()});
     }
     return packages;
+}
+
+bool MatchesPackageSha256(const Package& package, const QByteArray& archiveSha256Hex)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    return hex.match(package.sha256).hasMatch() &&
+           package.sha256 == QString::fromLatin1(archiveSha256Hex).toLower();
+}
+
+QString ByteSizeText(qint64 bytes)
+{
+    return QLocale::c().formattedDataSize(bytes, 0, QLocale::DataSizeIecFormat);
 }
 
 bool IsSafePackageFileName(const QString& fileName)
@@ -109,6 +125,17 @@ QUrl PackageArchiveUrl(const QString& baseUrl, const QString& fileName)
     // Decoded mode escapes what a file name may hold but a path may not ("#", "?", blanks).
     url.setPath(url.path(QUrl::FullyDecoded) + fileName, QUrl::DecodedMode);
     return url;
+}
+
+QUrl HttpsForm(const QUrl& url)
+{
+    if (url.scheme() != QLatin1String("http"))
+        return url;
+    QUrl secure = url;
+    secure.setScheme(QStringLiteral("https"));
+    if (url.port() == 80)
+        secure.setPort(-1);
+    return secure;
 }
 
 bool AddPackageVersion(TableHandle& versions, const Package& package, const QString& installFolder,
@@ -419,18 +446,54 @@ void HttpGet::start(const QUrl& url, QFile* sink)
 {
     abort();
     m_sink = sink;
-    m_data.clear();
-    m_received = 0;
+    m_fallback.clear();
     m_ok = false;
     m_done = false;
+    m_tooLarge = false;
     m_error.clear();
+    if (m_preferHttps && url.scheme() == QLatin1String("http"))
+        m_fallback = url;
+    request(m_preferHttps ? HttpsForm(url) : url);
+}
+
+void HttpGet::request(const QUrl& url)
+{
+    m_url = url;
+    m_data.clear();
+    m_received = 0;
+    m_hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha256);
     QNetworkRequest request(url);
-    request.setTransferTimeout(m_stallTimeout);
+    // A server without TLS is told apart from a slow one sooner than a stalled transfer.
+    request.setTransferTimeout(m_fallback.isEmpty() ? m_stallTimeout : qMin(m_stallTimeout, 10000));
     m_reply = m_network->get(request);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &HttpGet::checkLength);
     connect(m_reply, &QNetworkReply::readyRead, this, &HttpGet::readBody);
     connect(m_reply, &QNetworkReply::downloadProgress, this,
             [this](qint64 received, qint64 total) { emit progress(received, total); });
     connect(m_reply, &QNetworkReply::finished, this, &HttpGet::finish);
+}
+
+QByteArray HttpGet::sha256Hex() const
+{
+    return m_hash ? m_hash->result().toHex() : QByteArray();
+}
+
+bool HttpGet::exceeds(qint64 bytes)
+{
+    if (bytes <= m_maxBytes)
+        return false;
+    m_tooLarge = true;
+    fail(QStringLiteral("larger than %1").arg(ByteSizeText(m_maxBytes)));
+    return true;
+}
+
+void HttpGet::checkLength()
+{
+    // An announced length over the cap is refused before any of the body is taken.
+    const QVariant length =
+        m_reply ? m_reply->header(QNetworkRequest::ContentLengthHeader) : QVariant();
+    if (length.isValid() && m_error.isEmpty())
+        exceeds(length.toLongLong());
 }
 
 void HttpGet::abort()
@@ -450,14 +513,15 @@ void HttpGet::readBody()
         return;
     const QByteArray chunk = m_reply->readAll();
     m_received += chunk.size();
+    if (exceeds(m_received))
+        return;
+    m_hash->addData(chunk);
     if (m_sink) {
         if (m_sink->write(chunk) != chunk.size())
             fail(QStringLiteral("cannot write %1").arg(m_sink->fileName()));
         return;
     }
     m_data += chunk;
-    if (m_data.size() > m_maxMemory)
-        fail(QStringLiteral("reply too large"));
 }
 
 void HttpGet::fail(const QString& why)
@@ -473,12 +537,20 @@ void HttpGet::finish()
     if (m_done || !m_reply)
         return;
     readBody();
-    m_done = true;
     QNetworkReply* reply = m_reply;
     m_reply = nullptr;
     reply->deleteLater();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (!m_fallback.isEmpty() && status == 0 && m_received == 0 && m_error.isEmpty()) {
+        // No HTTP answer over TLS: the server offers no HTTPS, so the address as given is used.
+        const QUrl plain = m_fallback;
+        m_fallback.clear();
+        request(plain);
+        return;
+    }
+    m_done = true;
+    m_url = reply->url();
     if (m_error.isEmpty() && reply->error() != QNetworkReply::NoError)
         m_error = reply->errorString();
     if (m_error.isEmpty() && (status < 200 || status > 299))

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QCryptographicHash;
 class QFile;
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -21,13 +22,24 @@ struct Package
     QString fileName;    // the archive's name on the server, "qemu-0.12.5.zip"
     QString description; // becomes the version's DESC
     QString code;        // generation code, "0", "1" or "2" (VERID)
+    QString sha256;      // the archive's SHA-256 in hexadecimal, lower case; empty when not given
 };
 
 // The packages of a list file ("/vers.inf"), in list order; nothing when the list has no lines or
 // its "items" value is not a whole number greater than 0. Lists announcing more than
-// MaxListedPackages packages count as broken rather than being believed.
+// MaxListedPackages packages count as broken rather than being believed. "Item<i>SHA256", when
+// present, gives the archive's checksum; lists without it stay readable.
 std::optional<QList<Package>> ParsePackageList(const QByteArray& text);
 inline constexpr int MaxListedPackages = 1000;
+// Lists larger than this are not read.
+inline constexpr qint64 MaxPackageListBytes = 1024 * 1024;
+
+// True when the checksum the list gives for a package equals the archive's (hexadecimal); a
+// checksum that is not 64 hexadecimal digits matches nothing.
+bool MatchesPackageSha256(const Package& package, const QByteArray& archiveSha256Hex);
+
+// A size for messages: "64 KiB", "1 MiB", "4 GiB".
+QString ByteSizeText(qint64 bytes);
 
 // A file name from the list that can be used as a name in the program folder: no folder part, no
 // "..", no drive, no control characters, and a name left once the extension is cut off.
@@ -40,6 +52,9 @@ QString PackageInstallFolder(const QString& fileName);
 // The server address of the list file and of a package's archive, below the base address.
 QUrl PackageListUrl(const QString& baseUrl);
 QUrl PackageArchiveUrl(const QString& baseUrl, const QString& fileName);
+// The https:// form of an http:// address: the same host and port, 443 where it names none or 80.
+// Other addresses stay as they are.
+QUrl HttpsForm(const QUrl& url);
 
 // Appends the version row of an installed package to the version table (opened when closed).
 bool AddPackageVersion(TableHandle& versions, const Package& package, const QString& installFolder,
@@ -62,8 +77,9 @@ bool ExtractPackage(const QString& archive, const QString& folder,
                     QString* error = nullptr, const ExtractLimits& limits = {});
 
 // An HTTP GET into memory or into a file, reporting progress and one result. An HTTP error status,
-// a connection failure, a body shorter than announced, a stalled transfer and a file error all
-// count as failure.
+// a connection failure, a body shorter than announced, a body longer than the cap (stopped as soon
+// as it is announced or has arrived that far), a stalled transfer and a file error all count as
+// failure.
 class HttpGet final : public QObject
 {
     Q_OBJECT
@@ -75,15 +91,25 @@ public:
 
     // Milliseconds without any data after which the transfer is given up.
     void setStallTimeout(int milliseconds) { m_stallTimeout = milliseconds; }
-    // Bodies kept in memory larger than this fail.
-    void setMaxMemoryBytes(qint64 bytes) { m_maxMemory = bytes; }
+    // Bodies larger than this fail, in memory or into a file.
+    void setMaxBytes(qint64 bytes) { m_maxBytes = bytes; }
+    // For an http:// address, first try its https:// form (same host and port; port 443 where the
+    // address names none or 80) and fall back to the address as given only when that got no HTTP
+    // answer at all (nothing listening, no TLS, a certificate not trusted).
+    void setPreferHttps(bool prefer) { m_preferHttps = prefer; }
 
     // sink: the open file the body goes into; null keeps it in memory (data()).
     void start(const QUrl& url, QFile* sink = nullptr);
     void abort();
 
     bool succeeded() const { return m_ok; }
+    bool tooLarge() const { return m_tooLarge; }
+    // The address that answered: https:// when the transfer went over TLS.
+    const QUrl& url() const { return m_url; }
+    bool overHttps() const { return m_url.scheme() == QLatin1String("https"); }
     const QByteArray& data() const { return m_data; }
+    // The body's SHA-256 in lower-case hexadecimal, once the transfer has succeeded.
+    QByteArray sha256Hex() const;
     const QString& errorText() const { return m_error; }
 
 signals:
@@ -91,18 +117,26 @@ signals:
     void finished(bool ok);
 
 private:
+    void request(const QUrl& url);
+    void checkLength();
     void readBody();
     void finish();
     void fail(const QString& why);
+    bool exceeds(qint64 bytes);
 
     std::unique_ptr<QNetworkAccessManager> m_network;
     QNetworkReply* m_reply = nullptr;
     QFile* m_sink = nullptr;
+    std::unique_ptr<QCryptographicHash> m_hash;
+    QUrl m_url;
+    QUrl m_fallback; // the plain address while its https:// form is tried
     QByteArray m_data;
     qint64 m_received = 0;
-    qint64 m_maxMemory = 1024 * 1024;
+    qint64 m_maxBytes = MaxPackageListBytes;
     int m_stallTimeout = 60000;
+    bool m_preferHttps = false;
     bool m_ok = false;
     bool m_done = false;
+    bool m_tooLarge = false;
     QString m_error;
 };

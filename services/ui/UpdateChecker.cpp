@@ -33,8 +33,17 @@ void UpdateChecker::CheckForUpdates2Click()
     m_check.start(url, true);
 }
 
-void UpdateChecker::UpdateFinished(const UpdateFile& file, bool manual)
+void UpdateChecker::UpdateFinished(const UpdateFile& file, bool manual, bool tooLarge)
 {
+    if (tooLarge) {
+        // Not an update file, whoever asked: worth saying, unlike a server that is down.
+        Interaction::warning(m_window,
+                             QStringLiteral("The update information from the server is larger "
+                                            "than %1 KiB. It was not read.")
+                                 .arg(UpdateCheck::MaxBytes / 1024));
+        emit completed();
+        return;
+    }
     if (file.isEmpty()) {
         emit completed();
         return;
@@ -46,9 +55,14 @@ void UpdateChecker::UpdateFinished(const UpdateFile& file, bool manual)
         // A settings file that cannot be written loses the choice; there is nobody to tell.
         settings.setValue(SettingKeys::EnableUpdates,
                           m_dialog->doNotCheck() ? QStringLiteral("No") : Yes);
-        const QString page = file.value(QStringLiteral("URL"));
-        if (getUpdate && !page.isEmpty())
-            m_open(page);
+        const std::optional<QUrl> page = file.downloadPage();
+        if (getUpdate && page)
+            m_open(page->toString(QUrl::FullyEncoded));
+        else if (getUpdate && !file.value(QStringLiteral("URL")).isEmpty())
+            Interaction::warning(m_window,
+                                 QStringLiteral("The download page the update server names is "
+                                                "not a web address (http or https). It was not "
+                                                "opened."));
     } else if (manual) {
         Interaction::information(m_window, QStringLiteral("You have the latest version of Vimor"));
     }

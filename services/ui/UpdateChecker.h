@@ -29,7 +29,8 @@ public:
     // release is the newest.
     void CheckForUpdates2Click();
 
-    // Opens the download page; the desktop's default handler unless a test replaces it.
+    // Opens the download page, only ever an http or https address; the desktop's default handler
+    // unless a test replaces it.
     void setOpener(std::function<bool(const QString&)> opener) { m_open = std::move(opener); }
     UpdateCheck& check() { return m_check; }
     UpdateDialog* dialog() const { return m_dialog; }
@@ -39,7 +40,7 @@ signals:
     void completed();
 
 private:
-    void UpdateFinished(const UpdateFile& file, bool manual);
+    void UpdateFinished(const UpdateFile& file, bool manual, bool tooLarge);
 
     QWidget* m_window;
     const StartSettings& m_settings;

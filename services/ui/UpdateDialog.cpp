@@ -21,6 +21,8 @@ UpdateDialog::UpdateDialog(QWidget* parent) : QDialog(parent)
     auto* notice = new QLabel(QStringLiteral("There is a newer version of Vimor available."), this);
     notice->setAlignment(Qt::AlignCenter);
     m_versionLine = new QLabel(this);
+    // The server's text: shown as it stands, never as markup (links, images of local files).
+    m_versionLine->setTextFormat(Qt::PlainText);
     m_versionLine->setAlignment(Qt::AlignCenter);
     m_versionLine->setWordWrap(true);
 

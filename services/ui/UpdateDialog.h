@@ -21,6 +21,7 @@ public:
     bool doNotCheck() const;
     QString versionLine() const;
 
+    QLabel* versionLabel() const { return m_versionLine; }
     QCheckBox* doNotCheckBox() const { return m_doNotCheck; }
     QPushButton* getUpdateButton() const { return m_getUpdate; }
     QPushButton* cancelButton() const { return m_cancel; }

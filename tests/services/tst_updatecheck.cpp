@@ -154,6 +154,11 @@ private slots:
         reply.body = "Version=7.0\r\n";
         reply.delayMs = 300;
         m_server.set("/slow", reply);
+        reply = UpdateServer::Reply();
+        reply.body = "Version=7.1\nURL=file:///usr/share/applications/evil.desktop\n";
+        m_server.set("/file-page", reply);
+        reply.body = "Version=7.1\n" + QByteArray(UpdateCheck::MaxBytes, '#');
+        m_server.set("/huge", reply);
     }
 
     void init() { m_script = installScript(); }
@@ -227,6 +232,15 @@ private slots:
         QCOMPARE(file.isNewerThan(7.0), newerThan70);
     }
 
+    void downloadPageIsOnlyAWebAddress()
+    {
+        for (const char* url : {"http://v.example/d", "HTTPS://v.example/d"})
+            QVERIFY2(UpdateFile::parse(QByteArray("URL=") + url).downloadPage(), url);
+        for (const char* url :
+             {"file:///x.desktop", "/usr/bin/xterm", "smb://h/s", "http:///etc/passwd", "--help"})
+            QVERIFY2(!UpdateFile::parse(QByteArray("URL=") + url).downloadPage(), url);
+    }
+
     void completion_data()
     {
         QTest::addColumn<QByteArray>("path");
@@ -285,6 +299,19 @@ private slots:
         QTest::newRow("404 with a newer body, manual: nothing")
             << QByteArray("/missing") << 7.0 << QByteArray("Yes") << true << int(Press::None)
             << false << QString() << QStringList() << QStringLiteral("Yes") << QStringList();
+        QTest::newRow("file: page is not opened")
+            << QByteArray("/file-page") << 7.0 << QByteArray("Yes") << false
+            << int(Press::GetUpdate) << false << QStringLiteral("Version 7.1")
+            << QStringList{dialog.first(),
+                           QStringLiteral("warning: The download page the update server names is "
+                                          "not a web address (http or https). It was not opened.")}
+            << QStringLiteral("Yes") << QStringList();
+        QTest::newRow("over 64 KiB, start-up: stopped with a message")
+            << QByteArray("/huge") << 7.0 << QByteArray("Yes") << false << int(Press::None) << false
+            << QString()
+            << QStringList{QStringLiteral("warning: The update information from the server is "
+                                          "larger than 64 KiB. It was not read.")}
+            << QStringLiteral("Yes") << QStringList();
         QTest::newRow("connection closed, manual: nothing")
             << QByteArray("/closed") << 7.0 << QByteArray("Yes") << true << int(Press::None)
             << false << QString() << QStringList() << QStringLiteral("Yes") << QStringList();
@@ -327,6 +354,8 @@ private slots:
                 lineSeen = update.versionLine();
                 if (!(update.windowFlags() & Qt::WindowStaysOnTopHint))
                     lineSeen = QStringLiteral("not kept above other windows");
+                if (update.versionLabel()->textFormat() != Qt::PlainText)
+                    lineSeen = QStringLiteral("server's text shown as markup");
                 switch (Press(press)) {
                 case Press::CancelWithBox:
                     update.doNotCheckBox()->setChecked(true);

@@ -20,7 +20,8 @@ struct ServedFile
     {
         Whole,
         CloseHalfway, // sends half the announced body, then hangs up
-        StallHalfway  // sends half the announced body, then goes quiet
+        StallHalfway, // sends half the announced body, then goes quiet
+        NoLength      // sends the whole body without announcing its length
     };
     int status = 200;
     QByteArray body;
@@ -52,6 +53,11 @@ private:
         auto request = std::make_shared<QByteArray>();
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
             *request += socket->readAll();
+            // Not HTTP (the TLS hello of an https:// attempt): hang up, as a plain server does.
+            if (!QByteArray("GET ").startsWith(request->left(4))) {
+                socket->abort();
+                return;
+            }
             if (!request->contains("\r\n\r\n"))
                 return;
             const QList<QByteArray> words = request->left(request->indexOf("\r\n")).split(' ');
@@ -65,7 +71,9 @@ private:
                               "\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
                               QByteArray::number(file.body.size()) +
                               "\r\nConnection: close\r\n\r\n";
-            if (file.mode == ServedFile::Whole) {
+            if (file.mode == ServedFile::NoLength)
+                head = "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n";
+            if (file.mode == ServedFile::Whole || file.mode == ServedFile::NoLength) {
                 socket->write(head + file.body);
                 socket->disconnectFromHost();
                 return;

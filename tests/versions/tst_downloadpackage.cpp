@@ -7,6 +7,7 @@
 #include "versions/ui/DownloadQemuWindow.h"
 #include "versions/ui/InstallPackageWindow.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -39,9 +40,12 @@ ScriptedInteraction* installScript()
     return raw;
 }
 
-QByteArray listOf(const QByteArray& fileName, const QByteArray& desc, const QByteArray& code)
+QByteArray listOf(const QByteArray& fileName, const QByteArray& desc, const QByteArray& code,
+                  const QByteArray& sha256Of = {})
 {
+    const QByteArray sum = QCryptographicHash::hash(sha256Of, QCryptographicHash::Sha256).toHex();
     return "items=2\r\nItem1=" + fileName + "\r\nItem1Desc=" + desc + "\r\nItem1Ver=" + code +
+           (sha256Of.isEmpty() ? QByteArray() : "\r\nItem1SHA256=" + sum) +
            "\r\nItem2=other.zip\r\nItem2Desc=Other\r\nItem2Ver=1\r\n";
 }
 
@@ -104,11 +108,12 @@ class TestDownloadPackage : public QObject
 private slots:
     void init();
     void installsPackage();
-    void installingTwiceOverwritesAndAddsRow();
+    void installingTwiceIsRefused();
     void listRefused_data();
     void listRefused();
     void listTransferFailureSaysNothing_data();
     void listTransferFailureSaysNothing();
+    void oversizedListStopped();
     void noServerAddress();
     void downloadWithoutSelectionWarns();
     void installFailures_data();
@@ -171,7 +176,7 @@ void TestDownloadPackage::installsPackage()
     const QByteArray zip = MakeZip({{"bin/qemu.exe", "program", ZipEntry::File, {}, 0},
                                     {"pc-bios/", {}, ZipEntry::Folder, {}, 0},
                                     {"pc-bios/bios.bin", "bios", ZipEntry::File, {}, 0}});
-    serve(listOf("qemu-0.12.5.zip", "QEMU 0.12.5", "0"), "qemu-0.12.5.zip",
+    serve(listOf("qemu-0.12.5.zip", "QEMU 0.12.5", "0", zip), "qemu-0.12.5.zip",
           ServedFile{200, zip, ServedFile::Whole});
     TMain window;
     m_script->answerDialog([](QDialog& dialog) {
@@ -186,6 +191,11 @@ void TestDownloadPackage::installsPackage()
             QCOMPARE(list->topLevelItem(1)->text(2), QStringLiteral("1"));
             QCOMPARE(list->selectionBehavior(), QAbstractItemView::SelectRows);
             QCOMPARE(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+            QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("SHA-256"));
+            QCOMPARE(list->topLevelItem(1)->text(3), QStringLiteral("None - not verified"));
+            list->setCurrentItem(list->topLevelItem(1));
+            QVERIFY(chooser.notice()->text().contains(QStringLiteral("plain HTTP")));
+            QVERIFY(chooser.notice()->text().contains(QStringLiteral("is not verified")));
         }();
         return choose(0)(dialog);
     });
@@ -226,7 +236,7 @@ void TestDownloadPackage::installsPackage()
     QCOMPARE(rows.first().id.size(), 50);
 }
 
-void TestDownloadPackage::installingTwiceOverwritesAndAddsRow()
+void TestDownloadPackage::installingTwiceIsRefused()
 {
     TMain window;
     for (const QByteArray& content : {QByteArray("first"), QByteArray("second")}) {
@@ -236,21 +246,22 @@ void TestDownloadPackage::installingTwiceOverwritesAndAddsRow()
         serve(listOf("q.zip", "Q", "2"), "q.zip",
               ServedFile{200, MakeZip(entries), ServedFile::Whole});
         m_script->answerDialog(choose(0));
-        m_script->answerDialog(runInstaller());
-        QVERIFY(run(window));
+        // The second time the folder is there already: no install window.
+        if (content == "first")
+            m_script->answerDialog(runInstaller());
+        QCOMPARE(run(window), content == "first");
     }
     const QString install = m_folder->file(QStringLiteral("q"));
     QFile program(install + QStringLiteral("/bin/qemu.exe"));
     QVERIFY(program.open(QIODevice::ReadOnly));
-    QCOMPARE(program.readAll(), QByteArray("second"));
-    QVERIFY(QFileInfo::exists(install + QStringLiteral("/only-first.txt")));
+    QCOMPARE(program.readAll(), QByteArray("first"));
+    QVERIFY(m_script->shownTexts().constLast().startsWith(
+        QStringLiteral("The folder %1 already exists.").arg(QDir::toNativeSeparators(install))));
     const QList<Row> rows = versionRows(m_folder->path());
-    QCOMPARE(rows.size(), 2);
-    QCOMPARE(rows.at(0).desc, rows.at(1).desc);
-    QVERIFY(rows.at(0).id != rows.at(1).id);
-    QCOMPARE(rows.at(1).kqemu, QStringLiteral("Yes"));
-    QCOMPARE(rows.at(1).console, QStringLiteral("Yes"));
-    QCOMPARE(m_script->shownTexts().count(InstalledText), 2);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.at(0).kqemu, QStringLiteral("Yes"));
+    QCOMPARE(rows.at(0).console, QStringLiteral("Yes"));
+    QCOMPARE(m_script->shownTexts().count(InstalledText), 1);
 }
 
 void TestDownloadPackage::listRefused_data()
@@ -287,6 +298,16 @@ void TestDownloadPackage::listTransferFailureSaysNothing()
     QVERIFY(!run(window));
     QCOMPARE(m_script->shownTexts(), QStringList());
     QCOMPARE(m_server->requests("/vers.inf"), 1);
+}
+
+void TestDownloadPackage::oversizedListStopped()
+{
+    m_server->put("/vers.inf", ServedFile{200, QByteArray(2 << 20, '#'), ServedFile::NoLength});
+    TMain window;
+    QVERIFY(!run(window));
+    QCOMPARE(m_script->shownTexts(),
+             QStringList{QStringLiteral(
+                 "The package list from the server is larger than 1 MiB. It was not read.")});
 }
 
 void TestDownloadPackage::noServerAddress()
@@ -345,6 +366,11 @@ void TestDownloadPackage::installFailures_data()
         << ServedFile{200, MakeZip({{"/abs/evil", "evil", ZipEntry::File, {}, 0}}),
                       ServedFile::Whole}
         << ExtractText;
+    QTest::newRow("checksum differs")
+        << ServedFile{200, MakeZip({{"bin/qemu.exe", "program", ZipEntry::File, {}, 0}}),
+                      ServedFile::Whole}
+        << QStringLiteral("The QEMU package does not match the SHA-256 checksum in the package "
+                          "list. It was not installed.");
     QTest::newRow("link out and through it")
         << ServedFile{200,
                       MakeZip({{"link", {}, ZipEntry::Link, "/tmp", 0},
@@ -357,7 +383,9 @@ void TestDownloadPackage::installFailures()
 {
     QFETCH(ServedFile, archive);
     QFETCH(QString, message);
-    serve(listOf("bad.zip", "Bad", "0"), "bad.zip", archive);
+    const bool differs = qstrcmp(QTest::currentDataTag(), "checksum differs") == 0;
+    serve(listOf("bad.zip", "Bad", "0", differs ? archive.body + "x" : QByteArray()), "bad.zip",
+          archive);
     const QStringList before = topLevel(m_folder->path());
     TMain window;
     m_script->answerDialog(choose(0));
@@ -370,10 +398,8 @@ void TestDownloadPackage::installFailures()
                           message}));
     QCOMPARE(m_script->shown().constLast().kind, QStringLiteral("error"));
     QCOMPARE(versionRows(m_folder->path()).size(), 0);
-    // The install folder is all that is new.
-    QStringList after = topLevel(m_folder->path());
-    after.removeAll(QStringLiteral("bad"));
-    QCOMPARE(after, before);
+    // Nothing is new, not even the install folder.
+    QCOMPARE(topLevel(m_folder->path()), before);
     QVERIFY(
         !QFileInfo::exists(QStringLiteral("/tmp/x")) ||
         QFileInfo(QStringLiteral("/tmp/x")).lastModified().secsTo(QDateTime::currentDateTime()) >
@@ -430,7 +456,8 @@ void TestDownloadPackage::installWindowCannotBeClosed()
     TableHandle versions;
     QTemporaryDir dir;
     InstallPackageWindow installer(
-        {QStringLiteral("q.zip"), QStringLiteral("Q"), QStringLiteral("0")}, dir.path(), versions);
+        {QStringLiteral("q.zip"), QStringLiteral("Q"), QStringLiteral("0"), {}}, dir.path(),
+        versions);
     QCOMPARE(installer.windowTitle(), QStringLiteral("Install QEMU Package"));
     QCOMPARE(installer.label()->text(), QStringLiteral("Step 1:  Download QEMU Package..."));
     QVERIFY(installer.windowFlags().testFlag(Qt::WindowStaysOnTopHint));

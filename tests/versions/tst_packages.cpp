@@ -51,6 +51,7 @@ private slots:
     void parseList_data();
     void parseList();
     void missingNamesReadEmpty();
+    void checksums();
     void safeFileNames_data();
     void safeFileNames();
     void installFolderAndUrls();
@@ -156,6 +157,18 @@ void TestPackages::missingNamesReadEmpty()
     QCOMPARE(ten->first().fileName, QString());
 }
 
+void TestPackages::checksums()
+{
+    const QByteArray sum(64, 'a');
+    const auto packages =
+        ParsePackageList("items=2\nItem1=a.zip\nITEM1sha256= " + sum.toUpper() + "\nItem2=b.zip");
+    QVERIFY(packages);
+    QVERIFY(MatchesPackageSha256(packages->at(0), sum.toUpper()));
+    QVERIFY(!MatchesPackageSha256(packages->at(0), QByteArray(64, 'b')));
+    QCOMPARE(packages->at(1).sha256, QString()); // an older list: not verified
+    QVERIFY(!MatchesPackageSha256(packages->at(1), QByteArray()));
+}
+
 void TestPackages::safeFileNames_data()
 {
     QTest::addColumn<QString>("name");
@@ -246,7 +259,7 @@ void TestPackages::versionRow()
     TableHandle versions;
     versions.setFolder(folder.path());
     versions.setTableName(TableSchemas::VersionTable);
-    const Package package{QStringLiteral("q.zip"), QStringLiteral("My QEMU"), code};
+    const Package package{QStringLiteral("q.zip"), QStringLiteral("My QEMU"), code, {}};
     const QString path = folder.path() + QStringLiteral("/q");
     QString error;
     QVERIFY2(AddPackageVersion(versions, package, path, &error), qPrintable(error));
@@ -472,12 +485,16 @@ void TestPackages::httpGet()
     server.put("/vers.inf", served);
     HttpGet get;
     get.setStallTimeout(500);
+    // The server has no TLS: each row also shows the way back to the address as given.
+    get.setPreferHttps(true);
     QSignalSpy finished(&get, &HttpGet::finished);
     get.start(PackageListUrl(server.baseUrl()));
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.size(), 1);
     QCOMPARE(finished.first().first().toBool(), ok);
     QCOMPARE(get.succeeded(), ok);
+    QCOMPARE(get.tooLarge(), QByteArray(QTest::currentDataTag()).startsWith("larger"));
+    QCOMPARE(get.url().scheme(), QStringLiteral("http"));
     if (ok)
         QCOMPARE(get.data(), served.body);
     else
@@ -494,6 +511,7 @@ void TestPackages::httpGetIntoFile()
     QFile file(dir.filePath(QStringLiteral("big one.zip")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     HttpGet get;
+    get.setMaxBytes(body.size()); // a body of just the cap passes
     QSignalSpy finished(&get, &HttpGet::finished);
     QList<QPair<qint64, qint64>> reports;
     connect(&get, &HttpGet::progress, this, [&reports](qint64 received, qint64 total) {

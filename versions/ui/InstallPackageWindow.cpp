@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
@@ -82,16 +83,30 @@ void InstallPackageWindow::startDownload()
     }
     m_get = new HttpGet(this);
     m_get->setStallTimeout(m_stallTimeout);
+    // No archive may be larger than what it may unpack to.
+    m_get->setMaxBytes(m_limits.maxTotalBytes);
     connect(m_get, &HttpGet::progress, this, &InstallPackageWindow::showProgress);
     connect(m_get, &HttpGet::finished, this, &InstallPackageWindow::downloadFinished);
-    m_get->start(PackageArchiveUrl(base, m_package.fileName), m_archive.get());
+    const QUrl url = PackageArchiveUrl(base, m_package.fileName);
+    m_get->start(m_https ? HttpsForm(url) : url, m_archive.get());
 }
 
 void InstallPackageWindow::downloadFinished(bool ok)
 {
     m_archive->close();
+    if (!ok && m_get->tooLarge()) {
+        end(false, QStringLiteral("The QEMU package is larger than %1, the most a package may "
+                                  "unpack to. The download was stopped.")
+                       .arg(ByteSizeText(m_limits.maxTotalBytes)));
+        return;
+    }
     if (!ok) {
         end(false, DownloadFailed);
+        return;
+    }
+    if (!m_package.sha256.isEmpty() && !MatchesPackageSha256(m_package, m_get->sha256Hex())) {
+        end(false, QStringLiteral("The QEMU package does not match the SHA-256 checksum in the "
+                                  "package list. It was not installed."));
         return;
     }
     // Left to the event loop, so the transfer has wound down before the unpacking holds the thread.
@@ -143,6 +158,9 @@ void InstallPackageWindow::end(bool installed, const QString& message)
 {
     if (!message.isEmpty())
         Interaction::error(this, message);
+    // The folder was made for this package alone; left behind it would refuse the next attempt.
+    if (!installed)
+        QDir(m_folder).removeRecursively();
     m_ending = true;
     done(installed ? QDialog::Accepted : QDialog::Rejected);
 }

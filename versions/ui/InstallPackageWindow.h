@@ -13,7 +13,10 @@ class TableHandle;
 
 // The "Install QEMU Package" window: once shown, downloads the package's archive into its install
 // folder, unpacks it there, deletes the archive and adds the version row, reporting each failure
-// and closing itself. The user cannot close it. Accepted only when the package was installed.
+// and closing itself. The user cannot close it. Accepted only when the package was installed;
+// otherwise the install folder, which the caller has just made for it, is removed again. An
+// archive larger than the extraction limit is stopped, and one whose SHA-256 differs from the
+// list's is not unpacked.
 class InstallPackageWindow final : public QDialog
 {
     Q_OBJECT
@@ -30,6 +33,8 @@ public:
     void setStartDelay(int milliseconds) { m_startDelay = milliseconds; }
     void setStallTimeout(int milliseconds) { m_stallTimeout = milliseconds; }
     void setExtractLimits(const ExtractLimits& limits) { m_limits = limits; }
+    // The list came over HTTPS: so must the archive, with no way back to plain HTTP.
+    void setHttps(bool https) { m_https = https; }
 
     void reject() override;
 
@@ -55,6 +60,7 @@ private:
     ExtractLimits m_limits;
     int m_startDelay = 1000;
     int m_stallTimeout = 60000;
+    bool m_https = false;
     bool m_started = false;
     bool m_ending = false;
 };
