@@ -154,6 +154,7 @@ private slots:
     void unableToLaunch();
     void endedProcessesOnePerSweep();
     void sweepRemovesDisplaySocket();
+    void sweepTouchesOnlyStoreFiles();
     void affinity_data();
     void affinity();
     void stopQuestions();
@@ -577,6 +578,32 @@ void TestLauncher::sweepRemovesDisplaySocket()
     QVERIFY(!Panels::PanelsInUse());
 }
 
+// Rows someone else wrote name files outside every store and another user's script: the sweep
+// takes the rows away and leaves the files as they were.
+void TestLauncher::sweepTouchesOnlyStoreFiles()
+{
+    const QString outside = m_folder->file(s("VMs/../outside/x.vm2"));
+    const QString profile = m_folder->file(s("outside/profile"));
+    const QString script = QDir(QDir::tempPath()).filePath(s("x.sh"));
+    const QByteArray text = "[General]\nStatus=Running\nPanelID=3\n";
+    QVERIFY(writeFile(outside, text) && writeFile(profile, "keep\n"));
+    const bool ownScript = !QFileInfo::exists(script) && writeFile(script, "keep\n");
+    for (const QString& file : {profile, s("/tmp/x.vm2"), outside})
+        QVERIFY(appendProcessRow(endedProcessId(), file));
+    TMain window;
+    QVERIFY(m_folder->write(s("panels.dat"), "3\r\n"));
+    window.SweepProcesses();
+    window.SweepProcesses();
+    QVERIFY(processRows().isEmpty());
+    QCOMPARE(readAll(outside), text);
+    QCOMPARE(readAll(profile), QByteArray("keep\n"));
+    QVERIFY(Panels::PanelsInUse());
+    if (ownScript) {
+        QCOMPARE(readAll(script), QByteArray("keep\n"));
+        QFile::remove(script);
+    }
+}
+
 void TestLauncher::affinity_data()
 {
     QTest::addColumn<QString>("affinityCpu");
@@ -662,7 +689,7 @@ void TestLauncher::debugLaunchQuotesEverything()
     const QString vm = writeVM(name, {s("Advanced/Debug=Yes")});
     QVERIFY(!vm.isEmpty());
     const QString script = Launcher::debugScriptPath(name);
-    QCOMPARE(script, QDir(QDir::tempPath()).filePath(name + s(".sh")));
+    QCOMPARE(script, RuntimeFolder::vimorFolder() + u'/' + name + s(".sh"));
     const QString output = m_folder->file(s("debug output.txt"));
 
     TMain window;
@@ -694,8 +721,8 @@ void TestLauncher::debugLaunchQuotesEverything()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromLocal8Bit(file.readAll());
     QVERIFY(text.contains(s("echo 'Vimor - Debug Mode'\n")));
-    QVERIFY(QFileInfo(script).permissions() & QFile::ExeOwner);
-    QVERIFY(!(QFileInfo(script).permissions() & (QFile::ReadOther | QFile::WriteOther)));
+    QCOMPARE(QFileInfo(script).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+             QFile::ReadOwner | QFile::WriteOwner);
 
     // While QEMU runs, nothing else has run, here or anywhere the shell could have looked.
     QVERIFY(!QFile::exists(m_folder->file(s("Media/X"))));
