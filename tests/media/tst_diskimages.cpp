@@ -18,6 +18,9 @@ QString s(const char* text)
 }
 
 const QString SystemQemuImg = QStringLiteral("/usr/bin/qemu-img");
+// 0600, as Qt reports it to the owner.
+const QFile::Permissions OwnerOnly =
+    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
 
 // Puts the installed qemu-img where the program looks for it.
 bool installQemuImg(const TempProgramFolder& folder)
@@ -269,6 +272,7 @@ void TestDiskImages::createsEveryType()
     const QJsonObject info = imageInfo(expected);
     QCOMPARE(info.value(QStringLiteral("format")).toString(), format);
     QCOMPARE(info.value(QStringLiteral("virtual-size")).toInteger(), qint64(sizeMB) * 1024 * 1024);
+    QCOMPARE(QFile::permissions(expected), OwnerOnly);
 }
 
 void TestDiskImages::optionsOnlyForQcow2()
@@ -319,6 +323,7 @@ void TestDiskImages::confirmedOverwriteReplaces()
     QVERIFY(writeFile(base + s(".qcow2"), "an older image"));
     QCOMPARE(CreateDiskImage(DiskImageTypes::Qcow2, 10, false, false, base), base + s(".qcow2"));
     QCOMPARE(imageInfo(base + s(".qcow2")).value(QStringLiteral("format")).toString(), s("qcow2"));
+    QCOMPARE(QFile::permissions(base + s(".qcow2")), OwnerOnly);
 }
 
 void TestDiskImages::qemuImgMissing()
