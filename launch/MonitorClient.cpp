@@ -108,7 +108,7 @@ void MonitorClient::connectToPort(int port)
     dropConnection();
     m_useLocal = false;
     m_port = port;
-    // A port read from a VM file may lie outside TCP's range, and would wrap to another one.
+    // A port read from a VM file may lie past TCP's range, and would wrap onto another one.
     if (port < 1 || port > std::numeric_limits<quint16>::max()) {
         emit errorOccurred(QStringLiteral("%1 is not a port").arg(port));
         return;

@@ -11,16 +11,11 @@ struct SnapshotRow
     int columns = 5; // how many of the five columns the line filled
 };
 
-// The command that lists a disk's snapshots: the version folder's qemu-img, then "snapshot", the
-// disk path and "-l" as its arguments, each kept whole whatever blanks or quotes the folder or the
-// path hold. versionFolder is the version's stored PATH; a leading "{VR}" is expanded here. Both
-// keep the stored separators.
-struct SnapshotListing
-{
-    QString program;
-    QStringList arguments;
-};
-SnapshotListing SnapshotListCommand(const QString& versionFolder, const QString& diskPath);
+// The command that lists a disk's snapshots: the version folder's qemu-img, quoted like the disk
+// path so that blanks in either stay inside one argument, with "snapshot", the disk path and " -l",
+// as one string. versionFolder is the version's stored PATH; a leading
+// "{VR}" is expanded here. The result keeps the stored separators.
+QString SnapshotListCommand(const QString& versionFolder, const QString& diskPath);
 
 // The window's rows from the tool's output lines: the first two (title and heading) are dropped,
 // the "-" / "None" row comes first, then one row per remaining non-empty line.

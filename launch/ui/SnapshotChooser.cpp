@@ -5,6 +5,7 @@
 #include "media/DriveValues.h"
 #include "model/ProgramFolder.h"
 #include "model/VMContext.h"
+#include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
 #include "platform/ui/ImageLibrary.h"
 #include "platform/ui/Interaction.h"
@@ -58,11 +59,9 @@ bool SnapshotChooser::ListSnapshots()
         m_vm.ReadVMValue(QStringLiteral("Drives"), QStringLiteral("HDA")),
         m_vm.table(VMContext::Table::VLookup),
         m_vm.ReadVMValue(QStringLiteral("General"), QStringLiteral("VM Store ID")));
-    const SnapshotListing listing = SnapshotListCommand(versionPath, diskPath);
-    const QString program = FileSystem::nativePath(listing.program);
-    QStringList arguments;
-    for (const QString& argument : listing.arguments)
-        arguments.append(FileSystem::nativePath(argument));
+    const QString command = FileSystem::nativePath(SnapshotListCommand(versionPath, diskPath));
+    QStringList arguments = CommandLine::SplitCommandLine(command);
+    const QString program = arguments.isEmpty() ? QString() : arguments.takeFirst();
     const QString versionFolder = ProgramFolder::nativeExpanded(versionPath);
 
     QWidget* parent = m_vm.dialogParent() ? m_vm.dialogParent() : m_parent;

@@ -134,7 +134,6 @@ private slots:
     void sendingEscapesIacAndEndsWithCarriageReturn();
     void notConnected();
     void connectingWhereNothingListens();
-    void portPastTheRangeRefused();
 
     void terminalScreen_data();
     void terminalScreen();
@@ -313,20 +312,6 @@ void TestMonitorClient::connectingWhereNothingListens()
     QVERIFY(!errorSpy.at(0).at(0).toString().isEmpty());
     QCOMPARE(connectedSpy.count(), 0);
     QVERIFY(!client.isConnected());
-}
-
-// Older releases counted monitor ports up to 69999: such a port is refused, not wrapped onto the
-// one 65536 below it, where any program may listen.
-void TestMonitorClient::portPastTheRangeRefused()
-{
-    QTcpServer wrapped;
-    if (!wrapped.listen(QHostAddress::LocalHost, 69999 - 65536))
-        QSKIP("port 4463 is taken here");
-    MonitorClient client;
-    QSignalSpy errorSpy(&client, &MonitorClient::errorOccurred);
-    client.connectToPort(69999);
-    QCOMPARE(errorSpy.count(), 1);
-    QVERIFY(!wrapped.waitForNewConnection(500));
 }
 
 void TestMonitorClient::terminalScreen_data()

@@ -6,6 +6,7 @@
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
+#include "platform/CommandLine.h"
 #include "platform/FileSystem.h"
 #include "platform/ui/Interaction.h"
 #include "support/TempProgramFolder.h"
@@ -135,20 +136,25 @@ void TestSnapshots::listCommand_data()
 {
     QTest::addColumn<QString>("versionPath");
     QTest::addColumn<QString>("disk");
-    // The program (after the program folder when {VR} is expanded), then its arguments.
-    QTest::addColumn<QStringList>("command");
+    QTest::addColumn<QString>("tail"); // after the program folder, when {VR} is expanded
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("split");
 
-    QTest::newRow("portable version") << s("{VR}\\qemu") << s("C:\\VMs\\disk one.qcow2")
-                                      << QStringList{s("\\qemu\\qemu-img.exe"), s("snapshot"),
-                                                     s("C:\\VMs\\disk one.qcow2"), s("-l")};
-    QTest::newRow("absolute version with a blank")
-        << s("D:\\My Q") << s("disk.qcow2")
-        << QStringList{s("D:\\My Q\\qemu-img.exe"), s("snapshot"), s("disk.qcow2"), s("-l")};
+    QTest::newRow("portable version")
+        << s("{VR}\\qemu") << s("C:\\VMs\\disk one.qcow2")
+        << s("\\qemu\\qemu-img.exe\" snapshot \"C:\\VMs\\disk one.qcow2\" -l") << QString()
+        << QStringList{s("\\qemu\\qemu-img.exe"), s("snapshot"), s("C:\\VMs\\disk one.qcow2"),
+                       s("-l")};
+    QTest::newRow("absolute version")
+        << s("D:\\Q") << s("disk.qcow2") << QString()
+        << s("\"D:\\Q\\qemu-img.exe\" snapshot \"disk.qcow2\" -l")
+        << QStringList{s("D:\\Q\\qemu-img.exe"), s("snapshot"), s("disk.qcow2"), s("-l")};
     QTest::newRow("lower-case macro is a folder name")
-        << s("{vr}\\qemu") << s("d")
+        << s("{vr}\\qemu") << s("d") << QString()
+        << s("\"{vr}\\qemu\\qemu-img.exe\" snapshot \"d\" -l")
         << QStringList{s("{vr}\\qemu\\qemu-img.exe"), s("snapshot"), s("d"), s("-l")};
     QTest::newRow("empty disk path stays one argument")
-        << s("D:\\Q") << QString()
+        << s("D:\\Q") << QString() << QString() << s("\"D:\\Q\\qemu-img.exe\" snapshot \"\" -l")
         << QStringList{s("D:\\Q\\qemu-img.exe"), s("snapshot"), QString(), s("-l")};
 }
 
@@ -156,12 +162,18 @@ void TestSnapshots::listCommand()
 {
     QFETCH(QString, versionPath);
     QFETCH(QString, disk);
-    QFETCH(QStringList, command);
+    QFETCH(QString, tail);
+    QFETCH(QString, command);
+    QFETCH(QStringList, split);
     TempProgramFolder folder;
-    if (versionPath.startsWith(s("{VR}")))
-        command[0] = ProgramFolder::path() + command[0];
-    const SnapshotListing made = SnapshotListCommand(versionPath, disk);
-    QCOMPARE(QStringList{made.program} + made.arguments, command);
+    const QString programFolder = ProgramFolder::path();
+    if (command.isEmpty()) {
+        command = u'"' + programFolder + tail;
+        split[0] = programFolder + split[0];
+    }
+    const QString made = SnapshotListCommand(versionPath, disk);
+    QCOMPARE(made, command);
+    QCOMPARE(CommandLine::SplitCommandLine(made), split);
 }
 
 void TestSnapshots::parse_data()
@@ -271,15 +283,15 @@ void TestSnapshots::init()
     versions.insert();
     versions.setFieldValue(s("ID"), s("v72"));
     versions.setFieldValue(s("DESC"), s("QEMU 7.2"));
-    // A blank in the version's folder: the tool's path stays one argument.
-    versions.setFieldValue(s("PATH"), s("{VR}\\my qemu"));
+    versions.setFieldValue(s("PATH"), s("{VR}\\my qemu")); // a blank in the tool's path
     versions.setFieldValue(s("DEFAULT"), s("Yes"));
     versions.setFieldValue(s("VERID"), s("0"));
     QVERIFY(versions.post());
 
-    QVERIFY(QDir(m_folder->path()).mkpath(s("my qemu")));
+    QVERIFY(QDir(m_folder->path()).mkpath(s("qemu")));
     QVERIFY(QFile::link(QStandardPaths::findExecutable(s("qemu-img")),
-                        m_folder->file(s("my qemu/qemu-img.exe"))));
+                        m_folder->file(s("qemu/qemu-img.exe"))));
+    QVERIFY(QFile::link(m_folder->file(s("qemu")), m_folder->file(s("my qemu"))));
 
     QVERIFY(qemuImg({s("create"), s("-q"), s("-f"), s("qcow2"), m_disk, s("1M")}));
     QVERIFY(qemuImg({s("snapshot"), s("-c"), s("first"), m_disk}));
@@ -449,7 +461,7 @@ void TestSnapshots::cancelWritesNothing()
 
 void TestSnapshots::missingTool()
 {
-    QVERIFY(QFile::remove(m_folder->file(s("my qemu/qemu-img.exe"))));
+    QVERIFY(QFile::remove(m_folder->file(s("qemu/qemu-img.exe"))));
     QVERIFY(startWindow(s("disk.qcow2")));
     const QByteArray before = fileBytes(m_vm);
     QVERIFY(!m_chooser->ListSnapshots());

@@ -17,10 +17,6 @@ inline QByteArray readAll(const QString& path)
     return file.readAll();
 }
 
-// Readable and writable by its owner alone: 0600, as Qt reports it to that owner.
-inline const QFile::Permissions OwnerOnly =
-    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
-
 // Writes the bytes to the file, making its folder first.
 inline bool writeFile(const QString& path, const QByteArray& bytes)
 {
