@@ -56,8 +56,14 @@ std::optional<QString> UserProgramFolder::choose(const QString& executableFolder
         return executableFolder;
     const QString user = path();
     QString reason;
+    // The user's VMs, disks and settings are no one else's to read: the folder is made 0700, and
+    // one an older release made 0755 is closed.
+    const QFile::Permissions own = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    const bool made = QDir().mkpath(QFileInfo(user).absolutePath()) &&
+                      (QFileInfo(user).isDir() || QDir().mkdir(user, own)) &&
+                      QFile::setPermissions(user, own);
     // The installed parts first, so "resource" is the installed folder rather than a new one.
-    const bool ok = QDir().mkpath(user) && linkInstalledParts(executableFolder, user, &reason) &&
+    const bool ok = made && linkInstalledParts(executableFolder, user, &reason) &&
                     ProgramFolderLayout::layOut(user, &reason) &&
                     ProgramFolderLayout::linkHostQemu(user + QStringLiteral("/qemu"),
                                                       ProgramFolderLayout::Existing::Keep, &reason);

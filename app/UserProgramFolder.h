@@ -18,7 +18,8 @@ bool isInstalled(const QString& executableFolder);
 QString path();
 
 // The program folder for an executable in `executableFolder`. For an installed copy the per-user
-// folder is laid out first: whatever it lacks is made or linked, nothing it holds is replaced.
+// folder is laid out first, 0700: whatever it lacks is made or linked, nothing it holds is
+// replaced.
 std::optional<QString> choose(const QString& executableFolder, QString* error);
 
 } // namespace UserProgramFolder

@@ -5,6 +5,7 @@
 #include <QTcpSocket>
 
 #include <libtelnet.h>
+#include <limits>
 
 namespace {
 
@@ -107,6 +108,11 @@ void MonitorClient::connectToPort(int port)
     dropConnection();
     m_useLocal = false;
     m_port = port;
+    // A port read from a VM file may lie past TCP's range, and would wrap onto another one.
+    if (port < 1 || port > std::numeric_limits<quint16>::max()) {
+        emit errorOccurred(QStringLiteral("%1 is not a port").arg(port));
+        return;
+    }
     m_socket->connectToHost(QHostAddress(QHostAddress::LocalHost), quint16(port));
 }
 

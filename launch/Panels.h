@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <limits>
+
 // The reservations an embedded VM needs before QEMU starts: one of the twenty display panels and a
 // monitor port. Both live in run-time files of the program folder ("panels.dat", "VRPorts.dat"),
 // one decimal number per line, so a crash leaves nothing in memory to lose.
@@ -9,7 +11,9 @@ namespace Panels {
 
 inline constexpr int PanelCount = 20;
 inline constexpr int FirstMonitorPort = 60001;
-inline constexpr int LastMonitorPort = 69999;
+// The highest TCP port: the ports above it that older releases counted up to do not exist.
+inline constexpr int LastMonitorPort = 65535;
+static_assert(LastMonitorPort <= std::numeric_limits<quint16>::max());
 
 // The first free panel in text order ("1", "10", "11", ..., "19", "2", "20", "3", ...), recorded
 // as taken; "ERR" when all twenty are in use.
@@ -22,7 +26,7 @@ void RemovePanel(const QString& number);
 bool PanelsInUse();
 
 // The lowest port from 60001 up that has not been handed out during this run, recorded as taken;
-// 0 when every port up to 69999 is taken (the VM then runs without a monitor).
+// 0 when every port up to 65535 is taken (the VM then runs without a monitor).
 int AllocateMonitorPort();
 
 // The name a VM's run-time files go by: its VMID when that is a plain word of letters, digits, "-"

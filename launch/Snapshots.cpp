@@ -90,8 +90,8 @@ SnapshotRow splitColumnLayout(const QString& line, const SnapshotRow& previous)
 
 QString SnapshotListCommand(const QString& versionFolder, const QString& diskPath)
 {
-    return ProgramFolder::expand(versionFolder) + QStringLiteral("\\qemu-img.exe snapshot \"") +
-           diskPath + QStringLiteral("\" -l");
+    return QLatin1Char('"') + ProgramFolder::expand(versionFolder) +
+           QStringLiteral("\\qemu-img.exe\" snapshot \"") + diskPath + QStringLiteral("\" -l");
 }
 
 QList<SnapshotRow> ParseSnapshotListing(const QStringList& outputLines)

@@ -11,8 +11,9 @@ struct SnapshotRow
     int columns = 5; // how many of the five columns the line filled
 };
 
-// The command that lists a disk's snapshots: the version folder's qemu-img with "snapshot", the
-// quoted disk path and " -l", as one string. versionFolder is the version's stored PATH; a leading
+// The command that lists a disk's snapshots: the version folder's qemu-img, quoted like the disk
+// path so that blanks in either stay inside one argument, with "snapshot", the disk path and " -l",
+// as one string. versionFolder is the version's stored PATH; a leading
 // "{VR}" is expanded here. The result keeps the stored separators.
 QString SnapshotListCommand(const QString& versionFolder, const QString& diskPath);
 

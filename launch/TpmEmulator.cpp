@@ -67,6 +67,8 @@ bool runSetup(const QString& stateFolder, const QStringList& arguments, QString*
     process.setWorkingDirectory(stateFolder);
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
+    // swtpm_setup makes the state 0640; the TPM's secrets are the user's alone.
+    ProcessStart::apply(process, {.privateFiles = true});
     process.start();
     if (!process.waitForFinished(SetupTimeoutMs)) {
         process.kill();
@@ -193,6 +195,8 @@ qint64 Start(const QString& stateFolder, const QString& socketPath, const QStrin
 
     const QString log = stateFolder + QStringLiteral("/swtpm.log");
     const qint64 logOffset = QFileInfo(log).size();
+    // QProcess would make the log 0644 before the child's umask counts.
+    QFile(log).open(QIODevice::Append, QFile::ReadOwner | QFile::WriteOwner);
     QProcess process;
     process.setProgram(swtpm);
     process.setArguments(
@@ -206,6 +210,8 @@ qint64 Start(const QString& stateFolder, const QString& socketPath, const QStrin
     process.setStandardOutputFile(QProcess::nullDevice());
     // What it says before its log is open (an option it refuses) lands in the log too.
     process.setStandardErrorFile(log, QIODevice::Append);
+    // What it writes back into the state, and its log, stay the user's alone.
+    ProcessStart::apply(process, {.privateFiles = true});
     qint64 pid = 0;
     if (!process.startDetached(&pid) || pid <= 0)
         return fail(QStringLiteral("swtpm could not be started."));

@@ -10,10 +10,10 @@ namespace TpmEmulator {
 // ("swtpm" / "swtpm-tools").
 bool Available(QString* missing = nullptr);
 
-// Makes the TPM 2.0 state in stateFolder (an absolute path, created 0700) once, with endorsement
-// and platform certificates where a local certificate authority can be had and without them
-// otherwise. True when the state is there afterwards, also when it was there before; false with a
-// sentence in *error.
+// Makes the TPM 2.0 state in stateFolder (an absolute path, 0700, its files 0600) once, with
+// endorsement and platform certificates where a local certificate authority can be had and without
+// them otherwise. True when the state is there afterwards, also when it was there before; false
+// with a sentence in *error.
 bool PrepareState(const QString& stateFolder, QString* error = nullptr);
 
 // The control socket of a VM's TPM in the private runtime folder: <socketFolder>/tpm-<vmId>.sock,

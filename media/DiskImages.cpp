@@ -2,6 +2,7 @@
 
 #include "model/ProgramFolder.h"
 #include "platform/CommandLine.h"
+#include "platform/ProcessStart.h"
 #include "platform/RuntimeFolder.h"
 
 #include <QFile>
@@ -57,6 +58,16 @@ QString formatName(int position)
 
 } // namespace DiskImageTypes
 
+namespace {
+
+// A disk holds whatever its guest wrote: readable and writable by its user alone.
+void makePrivate(const QString& path)
+{
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+} // namespace
+
 QString QemuImgCreateArguments(const QString& fullPath, int sizeMB, bool compress, bool encrypt,
                                const QString& formatName)
 {
@@ -85,6 +96,8 @@ int RunAndWait(const QString& executable, const QString& arguments)
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
+    // What qemu-img creates is the user's alone from its first byte (it asks for 0644).
+    ProcessStart::apply(process, {.privateFiles = true});
     process.start();
     if (!process.waitForStarted(-1))
         return -1;
@@ -104,6 +117,8 @@ bool RunQemuImgCreate(const QString& fullPath, int sizeMB, bool compress, bool e
         QemuImgCreateArguments(fullPath, sizeMB, compress, encrypt, formatName);
     if (RunAndWait(ProgramFolder::file(QStringLiteral("qemu\\qemu-img.exe")), arguments) != 0)
         return false;
+    // An image made over an older file keeps that file's mode.
+    makePrivate(fullPath);
     QFile image(fullPath);
     return image.open(QIODevice::ReadOnly);
 }
@@ -153,6 +168,7 @@ QString CreateEncryptedDiskImage(int typePosition, int sizeMB, const QString& pa
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
+    ProcessStart::apply(process, {.privateFiles = true});
     QByteArray output;
     bool done = false;
     // qemu-img times its key derivation by the processor time it took; where the system counts
@@ -176,6 +192,7 @@ QString CreateEncryptedDiskImage(int typePosition, int sizeMB, const QString& pa
     if (!done)
         return fail(QStringLiteral("The encrypted disk image could not be created: %1")
                         .arg(QString::fromLocal8Bit(output).trimmed()));
+    makePrivate(fullPath);
     return fullPath;
 }
 

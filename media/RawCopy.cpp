@@ -54,8 +54,9 @@ int openSource(const QString& path)
 // of it to the disk at close, which made the copy a third slower than dd.
 int openDestination(const QString& path, int sourceFd)
 {
+    // A copied medium is the user's alone, also when it replaces an older file.
     const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return -1;
     struct stat source = {};
@@ -66,6 +67,7 @@ int openDestination(const QString& path, int sourceFd)
         ::close(fd);
         return -1;
     }
+    ::fchmod(fd, 0600);
     return fd;
 }
 

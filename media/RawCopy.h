@@ -5,7 +5,7 @@
 
 #include <functional>
 
-// Copies a whole host drive (a letter and colon, "D:") into an image file in chunks of 16384
+// Copies a whole host drive (a letter and colon, "D:") into an image file (0600) in chunks of 16384
 // bytes. progress gets 0 first and then, after each chunk but the first, the copied share of the
 // medium in percent; it is also where the caller lets pending events run. Fails on any error,
 // including a medium whose size cannot be read or is 0; a partly written file is left.

@@ -8,8 +8,9 @@
 namespace RuntimeFolder {
 
 // The user's runtime folder ($XDG_RUNTIME_DIR), or, without one, "<temp>/vimor-<uid>" created
-// 0700. Empty, with the reason, when the folder is not the user's own, is writable by others, or is
-// a link.
+// 0700. When that name is taken (another user's folder, one others may write to, a link, a file),
+// a fresh folder "<temp>/vimor-<uid>-XXXXXX" made with mkdtemp serves instead for the rest of the
+// run, and a line on standard error says so. Empty, with the reason, only when none can be made.
 QString userFolder(QString* error = nullptr);
 
 // userFolder() + "/vimor", created 0700 and checked the same way; empty, with the reason, when it
@@ -17,7 +18,8 @@ QString userFolder(QString* error = nullptr);
 QString vimorFolder(QString* error = nullptr);
 
 // Makes folder (0700) when missing and checks that it is a real folder owned by this user that no
-// one else may write to; false with the reason otherwise.
+// one else may write to, taking away what others may still do in it (0755 becomes 0700); false
+// with the reason otherwise.
 bool ensurePrivateFolder(const QString& folder, QString* error = nullptr);
 
 // Writes bytes as "<vimorFolder()>/<name>", readable and writable by this user alone, replacing

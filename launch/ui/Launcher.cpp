@@ -97,6 +97,23 @@ void removeRows(TableHandle& rows, const QString& vmFile, const QString& pid)
     }
 }
 
+// True when vmFile names a VM definition file (".vm2") directly in the folder of a store of the
+// store table, whether or not it is still there.
+bool inKnownStore(TableHandle& stores, const QString& vmFile)
+{
+    const QFileInfo file(vmFile);
+    const QString folder = file.absoluteDir().canonicalPath();
+    if (!file.fileName().endsWith(QStringLiteral(".vm2"), Qt::CaseInsensitive) ||
+        file.fileName().size() <= 4 || folder.isEmpty() || (file.exists() && !file.isFile()))
+        return false;
+    StoreLists stored;
+    LoadStoreLists(stores, stored, true);
+    for (const QString& store : std::as_const(stored.folders))
+        if (QDir(ExpandedStoreFolder(store)).canonicalPath() == folder)
+            return true;
+    return false;
+}
+
 void appendLine(VMContext& vm, QByteArray line)
 {
     while (line.endsWith('\n') || line.endsWith('\r'))
@@ -497,7 +514,10 @@ void Launcher::recordRunning(const QString& vmFile, qint64 pid)
 
 QString Launcher::debugScriptPath(const QString& vmName)
 {
-    return QDir(QDir::tempPath()).filePath(vmName + QStringLiteral(".sh"));
+    // In the private runtime folder: no other user can put a file or a link at the name.
+    const QString folder = RuntimeFolder::vimorFolder();
+    return folder.isEmpty() ? QString()
+                            : folder + QLatin1Char('/') + vmName + QStringLiteral(".sh");
 }
 
 QStringList Launcher::debugScriptLines(const QString& executable, const QString& launchString,
@@ -525,32 +545,23 @@ QStringList Launcher::debugScriptLines(const QString& executable, const QString&
 
 void Launcher::DebugLaunch(const QString& vmFile, const QString& launchString)
 {
-    const QString script = debugScriptPath(VMNameOf(vmFile));
-    // Whatever lies at the path (a link planted there included) goes; the new file is created
-    // afresh, never opened through a link.
-    QFile::remove(script);
-    QFile file(script);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
-        m_host.setMainWindowEnabled(true);
-        return;
-    }
-    // Made afresh like the script, for the script's shell to write into.
-    const QString pidFile = script + QStringLiteral(".pid");
-    QFile::remove(pidFile);
-    QFile pidOut(pidFile);
-    if (!pidOut.open(QIODevice::WriteOnly | QIODevice::NewOnly,
-                     QFile::ReadOwner | QFile::WriteOwner)) {
-        m_host.setMainWindowEnabled(true);
-        return;
-    }
-    pidOut.close();
+    const QString name = VMNameOf(vmFile) + QStringLiteral(".sh");
+    // Both made afresh in the private runtime folder, whatever lay at their names before; the pid
+    // file for the script's shell to write into.
+    QString error;
+    const QString pidFile =
+        RuntimeFolder::writePrivateFile(name + QStringLiteral(".pid"), QByteArray(), &error);
     const QStringList lines = debugScriptLines(m_lastExecutable, launchString, pidFile);
-    const bool written =
-        file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLocal8Bit()) >= 0;
-    file.close();
-    const QStringList command = terminal ? terminal(script) : QStringList();
-    if (!written || command.isEmpty()) {
+    const QString script =
+        pidFile.isEmpty()
+            ? QString()
+            : RuntimeFolder::writePrivateFile(
+                  name, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toLocal8Bit(), &error);
+    const QStringList command = script.isEmpty() || !terminal ? QStringList() : terminal(script);
+    if (!error.isEmpty())
+        Interaction::error(m_vm.dialogParent(),
+                           QStringLiteral("The debug script cannot be written: %1.").arg(error));
+    if (command.isEmpty()) {
         m_host.setMainWindowEnabled(true);
         return;
     }
@@ -611,13 +622,16 @@ bool Launcher::SweepProcesses()
             continue;
         }
         const QString vmFile = rows.fieldValue(QStringLiteral("VM"));
+        // The table is a file others may have written: only a VM file of a known store is written
+        // to or named in the tree, and only this program's own files are removed.
+        const bool known = inKnownStore(m_vm.table(VMContext::Table::VMStore), vmFile);
         // A VM deleted meanwhile is not brought back as a file holding only its run state.
-        const bool exists = QFileInfo(vmFile).isFile();
+        const bool exists = known && QFileInfo(vmFile).isFile();
         if (exists) {
             m_vm.WriteVMValue(vmFile, General, QStringLiteral("StatusID"), QString());
             m_vm.WriteVMValue(vmFile, General, QStringLiteral("Status"), QStringLiteral("Stopped"));
         }
-        if (!m_host.startingUp()) {
+        if (!m_host.startingUp() && exists) {
             const QString panel = ReadVMFileValue(vmFile, General, QStringLiteral("PanelID"));
             if (!panel.isEmpty()) {
                 m_host.RemovePanel(panel);
@@ -629,14 +643,17 @@ bool Launcher::SweepProcesses()
         m_host.setStartingUp(false);
         if (exists)
             m_vm.WriteVMValue(vmFile, General, QStringLiteral("PanelID"), QString());
-        QFile::remove(debugScriptPath(VMNameOf(vmFile)));
-        QFile::remove(debugScriptPath(VMNameOf(vmFile)) + QStringLiteral(".pid"));
+        if (const QString script = debugScriptPath(VMNameOf(vmFile)); known && !script.isEmpty()) {
+            QFile::remove(script);
+            QFile::remove(script + QStringLiteral(".pid"));
+        }
         // swtpm ends with QEMU's connection; one QEMU never made is ended here.
         if (exists)
             stopTpm(vmFile);
         rows.deleteRow();
         m_host.setConsoleCaption(ConsoleCaption);
-        m_host.SetNodeState(VMNameOf(vmFile), false);
+        if (known)
+            m_host.SetNodeState(VMNameOf(vmFile), false);
         break;
     }
     return aliveSeen;

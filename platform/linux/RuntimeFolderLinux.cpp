@@ -2,8 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,24 +24,27 @@ bool ensurePrivateFolder(const QString& folder, QString* error)
                          .arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    // lstat, so that a link planted in place of the folder is refused rather than followed.
+    // Opened without following a link, so that a link planted in place of the folder is refused,
+    // and checked and tightened through the one descriptor, so nothing is swapped in between.
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat info = {};
-    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        if (error)
-            *error = QStringLiteral("%1 is not a folder").arg(folder);
-        return false;
-    }
-    if (info.st_uid != ::getuid()) {
-        if (error)
-            *error = QStringLiteral("%1 belongs to another user").arg(folder);
-        return false;
-    }
-    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        if (error)
-            *error = QStringLiteral("%1 may be written by other users").arg(folder);
-        return false;
-    }
-    return true;
+    const bool folderOpened = fd >= 0 && ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+    QString refusal;
+    if (!folderOpened)
+        refusal = QStringLiteral("%1 is not a folder").arg(folder);
+    else if (info.st_uid != ::getuid())
+        refusal = QStringLiteral("%1 belongs to another user").arg(folder);
+    else if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        refusal = QStringLiteral("%1 may be written by other users").arg(folder);
+    // A folder of ours that others may only look into (an older release made them 0755) is
+    // closed to them from now on.
+    else if ((info.st_mode & 077) != 0 && ::fchmod(fd, 0700) != 0)
+        refusal = QStringLiteral("%1 cannot be made private").arg(folder);
+    if (fd >= 0)
+        ::close(fd);
+    if (error && !refusal.isEmpty())
+        *error = refusal;
+    return refusal.isEmpty();
 }
 
 QString userFolder(QString* error)
@@ -47,7 +54,31 @@ QString userFolder(QString* error)
         return runtime;
     const QString fallback =
         QDir::tempPath() + QStringLiteral("/vimor-") + QString::number(::getuid());
-    return ensurePrivateFolder(fallback, error) ? fallback : QString();
+    // Once the usual name was found taken, the fresh folder serves the rest of the run: the
+    // sockets of the VMs started in it are found there.
+    static QMutex lock;
+    static QString taken;
+    static QString fresh;
+    const QMutexLocker locked(&lock);
+    if (fallback == taken && ensurePrivateFolder(fresh))
+        return fresh;
+    QString why;
+    if (ensurePrivateFolder(fallback, &why))
+        return fallback;
+    // Anyone may make "/tmp/vimor-<uid>" before this user does; a folder under a random name,
+    // made here, cannot have been.
+    QByteArray pattern = QFile::encodeName(fallback + QStringLiteral("-XXXXXX"));
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        if (error)
+            *error = QStringLiteral("%1, and no private folder can be made beside it: %2")
+                         .arg(why, QString::fromLocal8Bit(std::strerror(errno)));
+        return {};
+    }
+    taken = fallback;
+    fresh = QFile::decodeName(pattern);
+    std::fprintf(stderr, "vimor: %s; using the private folder %s instead\n", qPrintable(why),
+                 pattern.constData());
+    return fresh;
 }
 
 QString vimorFolder(QString* error)

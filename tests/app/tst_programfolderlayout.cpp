@@ -1,4 +1,5 @@
 #include "app/ProgramFolderLayout.h"
+#include "app/UserProgramFolder.h"
 #include "library/OsProfiles.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
@@ -42,6 +43,19 @@ private slots:
         QCOMPARE(rows.at(1).hardware, QStringLiteral("arch=32"));
         QCOMPARE(rows.at(2).hardware, QString());
         QCOMPARE(rows.at(3).hardware, QStringLiteral("usb=uhci"));
+    }
+
+    // An installed copy's per-user folder holds the user's VMs and disks: 0700, also one an older
+    // release made 0755.
+    void userFolderIsPrivate()
+    {
+        QTemporaryDir installed, data;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        const QString user = data.filePath(QStringLiteral("vimor"));
+        QVERIFY(QDir().mkdir(user, QFile::Permissions(0x7755)) &&
+                QFile(installed.filePath(QStringLiteral("installed"))).open(QIODevice::WriteOnly));
+        QCOMPARE(UserProgramFolder::choose(installed.path(), nullptr), user);
+        QCOMPARE(QFile::permissions(user), QFile::Permissions(0x7700));
     }
 };
 

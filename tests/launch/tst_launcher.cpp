@@ -155,6 +155,7 @@ private slots:
     void unableToLaunch();
     void endedProcessesOnePerSweep();
     void sweepRemovesDisplaySocket();
+    void sweepTouchesOnlyStoreFiles();
     void affinity_data();
     void affinity();
     void stopQuestions();
@@ -582,6 +583,22 @@ void TestLauncher::sweepRemovesDisplaySocket()
     QVERIFY(!Panels::PanelsInUse());
 }
 
+// A row someone else wrote names a file outside every store: the sweep takes the row away and
+// neither writes to that file nor removes a script named after it in the temporary folder.
+void TestLauncher::sweepTouchesOnlyStoreFiles()
+{
+    const QString name = s("x-%1").arg(QCoreApplication::applicationPid());
+    const QString outside = m_folder->file(s("VMs/../outside/%1.vm2").arg(name));
+    const QString script = QDir(QDir::tempPath()).filePath(name + s(".sh"));
+    QVERIFY(writeFile(outside, "[General]\n") && writeFile(script, "keep") &&
+            appendProcessRow(endedProcessId(), outside));
+    TMain window; // whose start sweeps
+    QVERIFY(processRows().isEmpty());
+    QCOMPARE(readAll(outside), QByteArray("[General]\n"));
+    QCOMPARE(readAll(script), QByteArray("keep"));
+    QFile::remove(script);
+}
+
 void TestLauncher::affinity_data()
 {
     QTest::addColumn<QString>("affinityCpu");
@@ -667,7 +684,7 @@ void TestLauncher::debugLaunchQuotesEverything()
     const QString vm = writeVM(name, {s("Advanced/Debug=Yes")});
     QVERIFY(!vm.isEmpty());
     const QString script = Launcher::debugScriptPath(name);
-    QCOMPARE(script, QDir(QDir::tempPath()).filePath(name + s(".sh")));
+    QCOMPARE(script, RuntimeFolder::vimorFolder() + u'/' + name + s(".sh"));
     const QString output = m_folder->file(s("debug output.txt"));
 
     TMain window;
@@ -699,7 +716,6 @@ void TestLauncher::debugLaunchQuotesEverything()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromLocal8Bit(file.readAll());
     QVERIFY(text.contains(s("echo 'Vimor - Debug Mode'\n")));
-    QVERIFY(QFileInfo(script).permissions() & QFile::ExeOwner);
     QVERIFY(!(QFileInfo(script).permissions() & (QFile::ReadOther | QFile::WriteOther)));
 
     // While QEMU runs, nothing else has run, here or anywhere the shell could have looked.

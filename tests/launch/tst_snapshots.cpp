@@ -142,18 +142,19 @@ void TestSnapshots::listCommand_data()
 
     QTest::newRow("portable version")
         << s("{VR}\\qemu") << s("C:\\VMs\\disk one.qcow2")
-        << s("\\qemu\\qemu-img.exe snapshot \"C:\\VMs\\disk one.qcow2\" -l") << QString()
+        << s("\\qemu\\qemu-img.exe\" snapshot \"C:\\VMs\\disk one.qcow2\" -l") << QString()
         << QStringList{s("\\qemu\\qemu-img.exe"), s("snapshot"), s("C:\\VMs\\disk one.qcow2"),
                        s("-l")};
     QTest::newRow("absolute version")
         << s("D:\\Q") << s("disk.qcow2") << QString()
-        << s("D:\\Q\\qemu-img.exe snapshot \"disk.qcow2\" -l")
+        << s("\"D:\\Q\\qemu-img.exe\" snapshot \"disk.qcow2\" -l")
         << QStringList{s("D:\\Q\\qemu-img.exe"), s("snapshot"), s("disk.qcow2"), s("-l")};
     QTest::newRow("lower-case macro is a folder name")
-        << s("{vr}\\qemu") << s("d") << QString() << s("{vr}\\qemu\\qemu-img.exe snapshot \"d\" -l")
+        << s("{vr}\\qemu") << s("d") << QString()
+        << s("\"{vr}\\qemu\\qemu-img.exe\" snapshot \"d\" -l")
         << QStringList{s("{vr}\\qemu\\qemu-img.exe"), s("snapshot"), s("d"), s("-l")};
     QTest::newRow("empty disk path stays one argument")
-        << s("D:\\Q") << QString() << QString() << s("D:\\Q\\qemu-img.exe snapshot \"\" -l")
+        << s("D:\\Q") << QString() << QString() << s("\"D:\\Q\\qemu-img.exe\" snapshot \"\" -l")
         << QStringList{s("D:\\Q\\qemu-img.exe"), s("snapshot"), QString(), s("-l")};
 }
 
@@ -167,7 +168,7 @@ void TestSnapshots::listCommand()
     TempProgramFolder folder;
     const QString programFolder = ProgramFolder::path();
     if (command.isEmpty()) {
-        command = programFolder + tail;
+        command = u'"' + programFolder + tail;
         split[0] = programFolder + split[0];
     }
     const QString made = SnapshotListCommand(versionPath, disk);
@@ -282,7 +283,7 @@ void TestSnapshots::init()
     versions.insert();
     versions.setFieldValue(s("ID"), s("v72"));
     versions.setFieldValue(s("DESC"), s("QEMU 7.2"));
-    versions.setFieldValue(s("PATH"), s("{VR}\\qemu"));
+    versions.setFieldValue(s("PATH"), s("{VR}\\my qemu")); // a blank in the tool's path
     versions.setFieldValue(s("DEFAULT"), s("Yes"));
     versions.setFieldValue(s("VERID"), s("0"));
     QVERIFY(versions.post());
@@ -290,6 +291,7 @@ void TestSnapshots::init()
     QVERIFY(QDir(m_folder->path()).mkpath(s("qemu")));
     QVERIFY(QFile::link(QStandardPaths::findExecutable(s("qemu-img")),
                         m_folder->file(s("qemu/qemu-img.exe"))));
+    QVERIFY(QFile::link(m_folder->file(s("qemu")), m_folder->file(s("my qemu"))));
 
     QVERIFY(qemuImg({s("create"), s("-q"), s("-f"), s("qcow2"), m_disk, s("1M")}));
     QVERIFY(qemuImg({s("snapshot"), s("-c"), s("first"), m_disk}));

@@ -64,6 +64,7 @@ void TestTpmEmulator::prepareStateOnce()
     QCOMPARE(modeOf(m_stateA), 0700);
     const QByteArray made = readAll(stateFile);
     QVERIFY(made.size() > 100);
+    QCOMPARE(modeOf(stateFile), 0600);
     QVERIFY2(TpmEmulator::PrepareState(m_stateA, &error), qPrintable(error));
     // A new state would hold a new endorsement key.
     QCOMPARE(readAll(stateFile), made);

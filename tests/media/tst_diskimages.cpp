@@ -269,6 +269,7 @@ void TestDiskImages::createsEveryType()
     const QJsonObject info = imageInfo(expected);
     QCOMPARE(info.value(QStringLiteral("format")).toString(), format);
     QCOMPARE(info.value(QStringLiteral("virtual-size")).toInteger(), qint64(sizeMB) * 1024 * 1024);
+    QCOMPARE(QFile::permissions(expected), QFile::Permissions(0x6600)); // 0600
 }
 
 void TestDiskImages::optionsOnlyForQcow2()

@@ -104,6 +104,7 @@ void TestRawCopy::copiesDrive()
     QVERIFY(
         CopyRawDrive(QStringLiteral("D:"), image, [&](int percent) { progress.append(percent); }));
     QCOMPARE(readAll(image), medium);
+    QCOMPARE(QFile::permissions(image), QFile::Permissions(0x6600)); // 0600
 
     // 0 first, then one report per chunk after the first, rising to 100.
     const int chunks = (size + Chunk - 1) / Chunk;
