@@ -190,7 +190,8 @@ QProcess* TestModernLaunch::start(const LaunchString& launch)
 void TestModernLaunch::conversions()
 {
     using namespace ModernOptions;
-    QCOMPARE(*hostForward(s("udp:5353:10.0.2.15:53")), s("udp::5353-10.0.2.15:53"));
+    QCOMPARE(*hostForward(s("udp:5353:10.0.2.15:53")), s("udp:127.0.0.1:5353-10.0.2.15:53"));
+    QCOMPARE(*hostForward(s("tcp:0.0.0.0:2222::22")), s("tcp:0.0.0.0:2222-:22"));
     // Raw images are never probed; a header names the format of a file of another name.
     QVERIFY(m_folder->write(s("Media/looks.img"), "QFI\xfb\0\0\0\3"));
     QVERIFY(m_folder->write(s("Media/real.dsk"), QByteArray("QFI\xfb\0\0\0\3", 8)));
