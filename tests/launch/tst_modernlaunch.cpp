@@ -15,7 +15,9 @@
 #include "platform/Processes.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
+#include "support/TcpListeners.h"
 #include "support/TempProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -23,10 +25,12 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The generation of today's QEMU, run for real: the host's QEMU 7.2 takes what the VMs ask for.
 namespace {
@@ -79,6 +83,7 @@ private slots:
     void embeddedThroughTheLauncher();
     void failedLaunchFreesItsPanel();
     void socketsFollowTheVM();
+    void othersReachNothing();
     void survivorOfACrash();
     void encryptedDisk();
 
@@ -366,20 +371,7 @@ void TestModernLaunch::bootSectorThroughTheLauncher()
     QVERIFY(::stat(QFile::encodeName(QFileInfo(socket).path()).constData(), &info) == 0);
     QCOMPARE(info.st_mode & 0777, 0700u);
     // No listening TCP socket belongs to the emulator.
-    QStringList inodes;
-    for (const QFileInfo& fd : QDir(s("/proc/%1/fd").arg(pid)).entryInfoList(QDir::System))
-        inodes.append(fd.symLinkTarget().section(QLatin1Char('['), 1).chopped(1));
-    inodes.removeAll(QString());
-    QVERIFY(!inodes.isEmpty()); // the monitor's socket at least
-    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        QFile tcp(s(table));
-        QVERIFY(tcp.open(QIODevice::ReadOnly));
-        for (const QByteArray& row : tcp.readAll().split('\n')) {
-            const QList<QByteArray> fields = row.simplified().split(' ');
-            if (fields.size() > 9 && fields.at(3) == "0A")
-                QVERIFY(!inodes.contains(QString::fromLatin1(fields.at(9))));
-        }
-    }
+    QCOMPARE(tcpListeners(pid), QStringList());
     m_ui->answerMessage(Interaction::Answer::Yes);
     m_window->StopClick();
     QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(pid), 10000);
@@ -538,6 +530,61 @@ void TestModernLaunch::socketsFollowTheVM()
     QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(pidA), 10000);
     QVERIFY(Processes::IsProcessAlive(pidB));
     Processes::terminate(pidB);
+}
+
+// What the VM offers on the network is for this host's own user: the VNC port asks for a password
+// only this user can read, the redirector and the VNC port listen on 127.0.0.1 and nothing else
+// listens; a second local user can neither read the password nor reach the monitor.
+void TestModernLaunch::othersReachNothing()
+{
+    int display = 40 + int(QCoreApplication::applicationPid() % 50);
+    for (QTcpServer probe; !probe.listen(QHostAddress::LocalHost, quint16(5900 + display));)
+        ++display;
+    QTcpServer free;
+    QVERIFY(free.listen(QHostAddress::LocalHost));
+    const int forwarded = free.serverPort();
+    free.close();
+    const QString vm = writeVM(
+        s("guarded"), {s("Hardware/OutputID=2"), s("Hardware/Keyboard="),
+                       s("Hardware/VNC Number=") + QString::number(display),
+                       s("Hardware/Network=Yes"), s("Network Card 1/VLAN Type=User Networking"),
+                       s("Network Card 1/Redirectors=tcp:%1::22").arg(forwarded)});
+    const LaunchString launch = BuildLaunchString(*m_window);
+    QVERIFY2(launch.refusal.isEmpty(), qPrintable(launch.refusal));
+    QProcess* qemu = start(launch);
+    QVERIFY(qemu->waitForStarted());
+    QStringList expected{loopbackEntry(5900 + display), loopbackEntry(forwarded)};
+    expected.sort();
+    const auto listeners = [qemu] {
+        QStringList found = tcpListeners(qemu->processId());
+        found.sort();
+        return found;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(listeners(), expected, 10000);
+    QVERIFY2(monitorStatus(Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(),
+                                                     EmbeddedDisplay::socketKey(vm)))
+                 .contains(s("running")),
+             qPrintable(QString::fromLocal8Bit(qemu->readAll())));
+
+    if (::geteuid() != 0)
+        QSKIP("a second user needs root to become");
+    const auto asNobody = [](const QStringList& command) {
+        return QProcess::execute(s("setpriv"), QStringList{s("--reuid"), s("65534"), s("--regid"),
+                                                           s("65534"), s("--clear-groups")} +
+                                                   command);
+    };
+    QCOMPARE(asNobody({s("true")}), 0);
+    const QString secret = RuntimeFolder::vimorFolder() + s("/") +
+                           Panels::VncSecretName(EmbeddedDisplay::socketKey(vm));
+    QCOMPARE(readAll(secret).size(), 8);
+    QVERIFY(asNobody({s("cat"), secret}) != 0);
+    const QStringList connect{
+        s("/usr/bin/python3"), s("-c"),
+        s("import socket, sys; socket.socket(socket.AF_UNIX).connect("
+          "sys.argv[1])"),
+        Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(), EmbeddedDisplay::socketKey(vm))};
+    QVERIFY(asNobody(connect) != 0);
+    qemu->kill();
 }
 
 // The state a run of the main window leaves when it is killed while a VM shows in its panel (a
