@@ -406,8 +406,8 @@ std::optional<QString> field(const QString& text)
 
 } // namespace
 
-std::optional<QString> RedirectorItem(const QString& type, const QString& bindAddress,
-                                      const QString& hostPort, const QString& guestPort)
+std::optional<QString> RedirectorItem(const QString& type, const QString& hostPort,
+                                      const QString& guestPort, const QString& bindAddress)
 {
     const auto protocol = field(type);
     const auto host = field(hostPort);

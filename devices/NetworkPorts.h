@@ -138,8 +138,8 @@ QStringList SplitListValue(const QString& value);
 // names none: "tcp:8080::80" for the default address (the form older files hold), else
 // "tcp:192.168.1.5:8080::80". An empty bindAddress is the default; one that is not a dotted IPv4
 // address gives nullopt (see IsRedirectorAddress).
-std::optional<QString> RedirectorItem(const QString& type, const QString& bindAddress,
-                                      const QString& hostPort, const QString& guestPort);
+std::optional<QString> RedirectorItem(const QString& type, const QString& hostPort,
+                                      const QString& guestPort, const QString& bindAddress = {});
 // The address a redirector listens on when it names none.
 QString DefaultRedirectorAddress();
 // True for a dotted IPv4 address ("0.0.0.0" for every interface), blanks around it allowed.

@@ -308,8 +308,8 @@ void NetworkCardDialog::addRedirector()
         return;
     }
     if (!addItem(m_redirectors,
-                 RedirectorItem(m_redirectorType->currentText(), m_bindAddress->text(),
-                                m_hostPort->text(), m_guestPort->text())))
+                 RedirectorItem(m_redirectorType->currentText(), m_hostPort->text(),
+                                m_guestPort->text(), m_bindAddress->text())))
         return;
     m_hostPort->clear();
     m_guestPort->clear();

@@ -355,18 +355,12 @@ private slots:
                 d.deleteRedirectorButton()->click();
                 QCOMPARE(items(d.redirectors()),
                          (QStringList{s("udp:5353::53"), s("udp:5353::53")}));
-                // The host address box goes into the item; one that is no address is refused.
-                QCOMPARE(d.bindAddress()->text(), s("127.0.0.1"));
+                // The host address box goes into the item.
                 d.bindAddress()->setText(s("10.1.2.3"));
                 d.hostPort()->setText(s("2222"));
                 d.guestPort()->setText(s("22"));
                 d.addRedirectorButton()->click();
                 QCOMPARE(items(d.redirectors()).constLast(), s("udp:10.1.2.3:2222::22"));
-                d.bindAddress()->setText(s("lan"));
-                d.hostPort()->setText(s("2222"));
-                d.guestPort()->setText(s("22"));
-                d.addRedirectorButton()->click();
-                QCOMPARE(d.redirectors()->count(), 3);
 
                 d.addListenerButton()->click();
                 QCOMPARE(d.listeners()->count(), 0);
@@ -396,10 +390,7 @@ private slots:
         EditNetworkCard(window, s("1"));
         const QString incomplete = s("Please ensure you have filled in all the fields!");
         QCOMPARE(m_script->shownTexts(),
-                 (QStringList{s("Network Card"), incomplete, incomplete,
-                              s("Please enter the host address as four numbers with dots, such "
-                                "as 127.0.0.1."),
-                              incomplete, incomplete}));
+                 (QStringList{s("Network Card"), incomplete, incomplete, incomplete, incomplete}));
         for (const auto& shown : m_script->shown().mid(1))
             QCOMPARE(shown.kind, s("error"));
     }

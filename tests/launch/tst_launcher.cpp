@@ -6,7 +6,6 @@
 #include "launch/ui/DisplayPanel.h"
 #include "launch/ui/Launcher.h"
 #include "launch/ui/MonitorTerminal.h"
-#include "launch/ui/VncAccessWindow.h"
 #include "media/DeviceIdentity.h"
 #include "media/DriveEditing.h"
 #include "model/ProgramFolder.h"
@@ -21,16 +20,12 @@
 #include "support/TempProgramFolder.h"
 #include "support/TestFiles.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QLineEdit>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
-#include <QPushButton>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTcpServer>
@@ -154,9 +149,7 @@ private slots:
     void cleanupTestCase();
 
     void launchEmbeddedAndQuit();
-    void monitorThroughTheMainWindow_data();
     void monitorThroughTheMainWindow();
-    void vncPasswordShownAtStart();
     void launchOwnWindowAndStop();
     void qemuEndsAtOnce();
     void unsafeLaunchStringRefused();
@@ -220,15 +213,13 @@ void TestLauncher::initTestCase()
     versions.setFolder(m_folder->path());
     versions.setTableName(TableSchemas::VersionTable);
     QVERIFY(versions.open());
-    // "emb2" is the same on the oldest generation, "vnc" today's QEMU.
-    for (const char* id : {"emb", "own", "emb2", "vnc"}) {
+    // "emb2" is "emb" on the oldest generation.
+    for (const char* id : {"emb", "own", "emb2"}) {
         versions.insert();
         versions.setFieldValue(s("ID"), s(id));
         versions.setFieldValue(s("DESC"), s(id));
         versions.setFieldValue(s("PATH"), s("{VR}\\qemu72"));
-        versions.setFieldValue(s("VERID"), s(id) == s("emb2")  ? s("2")
-                                           : s(id) == s("vnc") ? s("3")
-                                                               : s("0"));
+        versions.setFieldValue(s("VERID"), s(id).endsWith(QLatin1Char('2')) ? s("2") : s("0"));
         if (QLatin1String(id).startsWith(QLatin1String("emb"))) {
             versions.setFieldValue(s("INT"), s("Yes"));
             versions.setFieldValue(s("CONSOLE"), s("Yes"));
@@ -387,19 +378,11 @@ void TestLauncher::launchEmbeddedAndQuit()
 
 // The monitor of a real embedded QEMU as the user meets it: the status text, the prompt in the
 // terminal, pause and resume from the control toolbar, and the stop command quitting QEMU.
-void TestLauncher::monitorThroughTheMainWindow_data()
-{
-    QTest::addColumn<QString>("version");
-    QTest::newRow("generation 0") << s("emb");
-    QTest::newRow("generation 2") << s("emb2");
-}
-
 void TestLauncher::monitorThroughTheMainWindow()
 {
     requireQemu();
-    QFETCH(QString, version);
     const QString vm =
-        writeVM(s("watched"), {s("General/Qemu Version ID=") + version, s("Hardware/OutputID=0")});
+        writeVM(s("watched"), {s("General/Qemu Version ID=emb2"), s("Hardware/OutputID=0")});
     qputenv("VIMOR_TEST_DISPLAY", QFile::encodeName(EmbeddedDisplay::socketPath(vm)));
     QVERIFY(!vm.isEmpty());
     TMain window;
@@ -410,7 +393,7 @@ void TestLauncher::monitorThroughTheMainWindow()
     QVERIFY(window.vmControlMenu()->isEnabled());
     // Two carriage returns went out, so QEMU has answered with its prompt.
     QTRY_VERIFY_WITH_TIMEOUT(window.monitorTerminal()->screenText().contains(s("(qemu)")), 10000);
-    // The monitor is on the private socket: this QEMU listens on no TCP port at all.
+    // The monitor is on its private socket: this QEMU listens on no TCP port at all.
     QCOMPARE(tcpListeners(pid), QStringList());
 
     const auto status = [&window](const QString& expected) {
@@ -452,43 +435,6 @@ void TestLauncher::monitorThroughTheMainWindow()
     QVERIFY(!window.vmControlMenu()->isEnabled());
     QCOMPARE(window.vmPages()->currentIndex(), int(TMain::HardwareTab));
     QTRY_COMPARE_WITH_TIMEOUT(ReadVMFileValue(vm, General, s("Status")), s("Stopped"), 5000);
-}
-
-void TestLauncher::vncPasswordShownAtStart()
-{
-    requireQemu();
-    int display = 40 + int(QCoreApplication::applicationPid() % 50);
-    for (QTcpServer probe; !probe.listen(QHostAddress::LocalHost, quint16(5900 + display));)
-        ++display;
-    const QString vm = writeVM(s("remote"), {s("General/Qemu Version ID=vnc"),
-                                             s("Hardware/OutputID=2"), s("Hardware/Keyboard="),
-                                             s("Hardware/VNC Number=") + QString::number(display)});
-    TMain window;
-    const qint64 pid = launch(window);
-    QVERIFY2(pid > 0, qPrintable(m_ui->shownTexts().join(s("\n"))));
-    auto* shown = window.findChild<VncAccessWindow*>();
-    QVERIFY(shown && shown->isVisible() && !shown->isModal());
-    QCOMPARE(shown->address()->text(), s("127.0.0.1:%1").arg(5900 + display));
-    QCOMPARE(shown->password()->text().size(), 8);
-    shown->copyPasswordButton()->click();
-    QCOMPARE(QGuiApplication::clipboard()->text(), shown->password()->text());
-    shown->close();
-
-    // The server asks for a password (security type 2, VNC authentication), and offers no way in
-    // without one; it listens on 127.0.0.1 alone.
-    QTcpSocket viewer;
-    viewer.connectToHost(QHostAddress::LocalHost, quint16(5900 + display));
-    QVERIFY(viewer.waitForConnected(5000));
-    const auto read = [&viewer](qint64 size) {
-        QByteArray bytes;
-        for (int wait = 0; wait < 50 && bytes.size() < size; ++wait)
-            viewer.waitForReadyRead(100), bytes += viewer.read(size - bytes.size());
-        return bytes;
-    };
-    QCOMPARE(read(12), QByteArray("RFB 003.008\n"));
-    viewer.write("RFB 003.008\n");
-    QCOMPARE(read(2), QByteArray("\x01\x02", 2));
-    QCOMPARE(tcpListeners(pid), QStringList{loopbackEntry(5900 + display)});
 }
 
 void TestLauncher::launchOwnWindowAndStop()

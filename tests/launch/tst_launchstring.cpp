@@ -20,7 +20,6 @@
 #include <QTest>
 
 #include <memory>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -113,7 +112,6 @@ private slots:
     void qemuAcceptsTheArguments_data();
     void qemuAcceptsTheArguments();
     void firmwareAndTpm();
-    void vncPassword();
 
 private:
     QString expandRow(QString text) const;
@@ -900,49 +898,6 @@ void TestLaunchString::firmwareAndTpm()
     QVERIFY(QFile::remove(m_folder->file(s("VMs/test.efivars.qcow2"))));
     writeVM(uefi + list({"Hardware/Firmware=UEFI", "Hardware/MID=q35"}));
     QVERIFY(build().refusal.contains(s("variable store")));
-}
-
-void TestLaunchString::vncPassword()
-{
-    const QStringList vnc = list({"General/Qemu Version ID=3-USB", "Hardware/OutputID=2",
-                                  "Hardware/VNC Number=4", "Hardware/Keyboard=", "Drives/HDA="});
-    writeVM(vnc);
-    const LaunchString result = build();
-    QVERIFY2(result.refusal.isEmpty(), qPrintable(result.refusal));
-    const QString secret = expandRow(s("{RUN}/vnc-{KEY}.secret"));
-    QVERIFY2(containsSequence(CommandLine::SplitCommandLine(result.arguments),
-                              {s("-object"), s("secret,id=vnc-secret,file=") + secret, s("-vnc"),
-                               s("127.0.0.1:4,password-secret=vnc-secret")}),
-             qPrintable(result.arguments));
-    struct stat mode = {};
-    QVERIFY(::stat(QFile::encodeName(secret).constData(), &mode) == 0);
-    QCOMPARE(mode.st_mode & 07777, 0600u);
-    QFile file(secret);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString password = QString::fromUtf8(file.readAll());
-    file.close();
-    QCOMPARE(password.size(), 8);
-    // Each run has its own.
-    QVERIFY(build().refusal.isEmpty());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(QString::fromUtf8(file.readAll()) != password);
-    file.close();
-
-    // Once QEMU runs, the password is taken for the user and its file goes.
-    const auto access = TakeVncAccess(*m_window, m_vm);
-    QVERIFY(access && !access->socket);
-    QCOMPARE(access->address, s("127.0.0.1:5904"));
-    QCOMPARE(access->password.size(), 8);
-    QVERIFY(!QFile::exists(secret));
-    QVERIFY(!TakeVncAccess(*m_window, m_vm));
-
-    // A socket asks for no password; it is named to the user all the same.
-    writeVM(vnc + list({"Hardware/VNC Socket=Yes"}));
-    QVERIFY(!build().arguments.contains(s("secret")));
-    QVERIFY(!QFile::exists(secret));
-    const auto socket = TakeVncAccess(*m_window, m_vm);
-    QVERIFY(socket && socket->socket && socket->password.isEmpty());
-    QCOMPARE(socket->address, expandRow(s("{RUN}/vnc-{KEY}.sock")));
 }
 
 QTEST_MAIN(TestLaunchString)
