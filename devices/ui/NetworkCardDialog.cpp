@@ -307,9 +307,8 @@ void NetworkCardDialog::addRedirector()
         Interaction::error(this, RedirectorAddressMessage());
         return;
     }
-    if (!addItem(m_redirectors,
-                 RedirectorItem(m_redirectorType->currentText(), m_hostPort->text(),
-                                m_guestPort->text(), m_bindAddress->text())))
+    if (!addItem(m_redirectors, RedirectorItem(m_redirectorType->currentText(), m_hostPort->text(),
+                                               m_guestPort->text(), m_bindAddress->text())))
         return;
     m_hostPort->clear();
     m_guestPort->clear();
