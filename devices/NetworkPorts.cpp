@@ -6,6 +6,7 @@
 
 #include <QByteArrayView>
 #include <QFile>
+#include <QRegularExpression>
 
 namespace {
 
@@ -406,14 +407,37 @@ std::optional<QString> field(const QString& text)
 } // namespace
 
 std::optional<QString> RedirectorItem(const QString& type, const QString& hostPort,
-                                      const QString& guestPort)
+                                      const QString& guestPort, const QString& bindAddress)
 {
     const auto protocol = field(type);
     const auto host = field(hostPort);
     const auto guest = field(guestPort);
-    if (!protocol || !host || !guest)
+    const QString address = bindAddress.trimmed();
+    if (!protocol || !host || !guest || (!address.isEmpty() && !IsRedirectorAddress(address)))
         return std::nullopt;
-    return protocol->toLower() + QLatin1Char(':') + *host + QStringLiteral("::") + *guest;
+    // The default address is left out, so the item keeps the form every release reads.
+    const QString named = address.isEmpty() || address == DefaultRedirectorAddress()
+                              ? QString()
+                              : address + QLatin1Char(':');
+    return protocol->toLower() + QLatin1Char(':') + named + *host + QStringLiteral("::") + *guest;
+}
+
+QString DefaultRedirectorAddress()
+{
+    return QStringLiteral("127.0.0.1");
+}
+
+bool IsRedirectorAddress(const QString& address)
+{
+    static const QRegularExpression dotted(
+        QStringLiteral("^(25[0-5]|2[0-4]\\d|1?\\d?\\d)(\\.(25[0-5]|2[0-4]\\d|1?\\d?\\d)){3}$"));
+    return dotted.match(address.trimmed()).hasMatch();
+}
+
+QString RedirectorAddressMessage()
+{
+    return QStringLiteral(
+        "Please enter the host address as four numbers with dots, such as 127.0.0.1.");
 }
 
 std::optional<QString> ListenerItem(const QString& port)

@@ -134,8 +134,18 @@ QStringList SplitListValue(const QString& value);
 
 // The items the dialog's Add buttons append; nullopt when a field is empty (blanks only count as
 // empty) or holds "|", which would split the item when the list is stored.
+// A redirector listens on the host address it names, or on 127.0.0.1, this host alone, when it
+// names none: "tcp:8080::80" for the default address (the form older files hold), else
+// "tcp:192.168.1.5:8080::80". An empty bindAddress is the default; one that is not a dotted IPv4
+// address gives nullopt (see IsRedirectorAddress).
 std::optional<QString> RedirectorItem(const QString& type, const QString& hostPort,
-                                      const QString& guestPort);
+                                      const QString& guestPort, const QString& bindAddress = {});
+// The address a redirector listens on when it names none.
+QString DefaultRedirectorAddress();
+// True for a dotted IPv4 address ("0.0.0.0" for every interface), blanks around it allowed.
+bool IsRedirectorAddress(const QString& address);
+// "Please enter the host address as four numbers with dots, such as 127.0.0.1."
+QString RedirectorAddressMessage();
 std::optional<QString> ListenerItem(const QString& port);
 std::optional<QString> ConnectorItem(const QString& address, const QString& port);
 // "Please ensure you have filled in all the fields!"

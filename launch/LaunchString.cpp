@@ -22,7 +22,10 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -159,6 +162,28 @@ QString biosFolder(const QString& stored)
     return found;
 }
 
+// VNC's own authentication takes eight characters at most: letters and digits, without those that
+// look alike, so that the password can be typed from the screen.
+QString VncPassword()
+{
+    static const QString alphabet =
+        QStringLiteral("abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789");
+    QString password;
+    for (int n = 0; n < 8; ++n)
+        password += alphabet.at(QRandomGenerator::system()->bounded(int(alphabet.size())));
+    return password;
+}
+
+// "-redir" has no host address: QEMU before 7.2 listens on every interface, whichever address the
+// redirector names, so the address is left out of the form it reads.
+QString withoutHostAddress(const QString& redirector)
+{
+    static const QRegularExpression named(
+        QStringLiteral("^([a-z]+):(?:\\d{1,3}\\.){3}\\d{1,3}:(\\d+:.*)$"));
+    const QRegularExpressionMatch match = named.match(redirector);
+    return match.hasMatch() ? match.captured(1) + QLatin1Char(':') + match.captured(2) : redirector;
+}
+
 // Turns one VM definition file into QEMU's arguments, keeping note of the first value that would
 // break the string's grouping.
 class Builder final
@@ -221,6 +246,13 @@ private:
     }
     bool modern() const { return m_modern; }
     QString socketFolder(QString* error = nullptr);
+    bool vncOnSocket() const
+    {
+        return read("Hardware", "OutputID") == QLatin1String("2") &&
+               !read("Hardware", "VNC Number").isEmpty() &&
+               ModernHardware::VncOnSocket(
+                   m_file.read(QStringLiteral("Hardware"), ModernHardware::VncSocketKey()));
+    }
 
     // A hard-disk value as the path QEMU opens on this host.
     QString diskPath(const QString& value)
@@ -292,6 +324,7 @@ private:
     QString m_unsafe;
     QString m_refusal;
     QString m_socketFolder;
+    QString m_vncPassword;
     QStringList m_notes;
 };
 
@@ -486,17 +519,27 @@ LaunchString Builder::build()
     if (modern() && read("Hardware", "OutputID") == QLatin1String("2") && !keyboard.isEmpty() &&
         !ModernOptions::hasKeymap(keyboard, {biosFolder(m_version.path), s("/usr/share/qemu")}))
         refuse(s("Keyboard"), keyboard);
-    if (modern() && m_refusal.isEmpty() && (flag("CONSOLE") || flag("INT"))) {
+    const bool oldMonitor = !modern() && flag("CONSOLE") && flag("INT") &&
+                            read("Hardware", "OutputID") == QLatin1String("0");
+    if (m_refusal.isEmpty() &&
+        ((modern() ? flag("CONSOLE") || flag("INT") : oldMonitor) || vncOnSocket())) {
         QString error;
-        if (socketFolder(&error).isEmpty())
+        if (socketFolder(&error).isEmpty() && m_refusal.isEmpty())
             m_refusal = QStringLiteral("This virtual machine cannot be launched: %1.").arg(error);
+        // QEMU before 7.2 ends a socket's path at its first comma, doubled or not.
+        if (!modern() && m_socketFolder.contains(QLatin1Char(',')) && m_refusal.isEmpty())
+            m_refusal = QStringLiteral("This virtual machine cannot be launched: the private "
+                                       "folder %1 holds a comma, which this QEMU cannot take in "
+                                       "the path of a socket.")
+                            .arg(m_socketFolder);
     }
     // A QEMU that outlived an earlier run of this program may still serve the VM's sockets; a
     // second one would take them over, and the monitor would then reach the wrong QEMU.
-    if (modern() && m_refusal.isEmpty() && !m_socketFolder.isEmpty()) {
+    if (m_refusal.isEmpty() && !m_socketFolder.isEmpty()) {
         const QString key = EmbeddedDisplay::socketKey(m_vm.selectedVM());
         for (const QString& socket : {Panels::MonitorSocketPath(m_socketFolder, key),
-                                      Panels::DisplaySocketPath(m_socketFolder, key)}) {
+                                      Panels::DisplaySocketPath(m_socketFolder, key),
+                                      Panels::VncSocketPath(m_socketFolder, key)}) {
             if (Panels::SocketAnswers(socket)) {
                 m_refusal =
                     QStringLiteral("This virtual machine cannot be launched: a QEMU of it (or of a "
@@ -511,6 +554,15 @@ LaunchString Builder::build()
     appendVnc();
     m_r += lastOptions;
 
+    // The password reaches QEMU in a file only this user may read, never on its command line.
+    if (!m_vncPassword.isEmpty() && m_refusal.isEmpty() && m_unsafe.isEmpty()) {
+        QString error;
+        if (RuntimeFolder::writePrivateFile(
+                Panels::VncSecretName(EmbeddedDisplay::socketKey(m_vm.selectedVM())),
+                m_vncPassword.toUtf8(), &error)
+                .isEmpty())
+            m_refusal = QStringLiteral("This virtual machine cannot be launched: %1.").arg(error);
+    }
     if (!m_refusal.isEmpty())
         return {m_r, m_unsafe, m_refusal, m_notes};
     m_vm.WriteVMValue({}, s("General"), s("LaunchString"), m_r);
@@ -932,7 +984,7 @@ void Builder::appendCard(const QString& section)
     if (type == QLatin1String("User Networking")) {
         m_r += QStringLiteral(" -net user,vlan=") + vlan;
         for (const QString& item : items(read(section, "Redirectors")))
-            m_r += QStringLiteral(" -redir ") + plain(item);
+            m_r += QStringLiteral(" -redir ") + plain(withoutHostAddress(item));
     } else if (type == QLatin1String("TAP Networking")) {
         m_r +=
             QStringLiteral(" -net ") + quoted(QStringLiteral("tap,vlan=") + vlan +
@@ -1110,18 +1162,15 @@ void Builder::appendMonitor()
     // Every port of the range is taken: the VM runs without a monitor.
     if (port == 0)
         return;
-    if (modern()) {
-        // A socket in the user's private folder: the monitor runs any command, host programs
-        // included, so no other user or program may reach it.
-        m_r += QStringLiteral(" -monitor ") +
-               quoted(QStringLiteral("unix:") +
-                      escapedCommas(Panels::MonitorSocketPath(
-                          socketFolder(), EmbeddedDisplay::socketKey(m_vm.selectedVM()))) +
-                      QStringLiteral(",server=on,wait=off"));
-    } else {
-        m_r += QStringLiteral(" -monitor telnet:127.0.0.1:") + QString::number(port) +
-               QStringLiteral(",server,nowait");
-    }
+    // A socket in the user's private folder, whatever the generation (QEMU takes "unix:" from
+    // 0.10 on): the monitor runs any command, host programs included, so no other user or
+    // program may reach it. The port stays recorded as the sign that the VM has a monitor.
+    const QString socket =
+        Panels::MonitorSocketPath(socketFolder(), EmbeddedDisplay::socketKey(m_vm.selectedVM()));
+    m_r += QStringLiteral(" -monitor ") +
+           quoted(modern() ? QStringLiteral("unix:") + escapedCommas(socket) +
+                                 QStringLiteral(",server=on,wait=off")
+                           : QStringLiteral("unix:") + socket + QStringLiteral(",server,nowait"));
     m_vm.WriteVMValue({}, s("General"), s("PortID"), QString::number(port));
 }
 
@@ -1140,14 +1189,34 @@ void Builder::appendVnc()
             options += QStringLiteral(" -usbdevice tablet");
         }
     }
-    // A VNC server without a password is for this host's own viewer only.
     if (modern()) {
         bool numeric = false;
         display.toUInt(&numeric);
         if (!numeric)
             refuse(s("VNC Number"), display);
     }
-    options += QStringLiteral(" -vnc 127.0.0.1:") + plain(display);
+    // Every local user reaches a port on 127.0.0.1: today's QEMU asks them for the password of
+    // this run. A socket in the private folder is this user's alone and needs none.
+    if (vncOnSocket()) {
+        const QString socket =
+            Panels::VncSocketPath(socketFolder(), EmbeddedDisplay::socketKey(m_vm.selectedVM()));
+        options += QStringLiteral(" -vnc ") +
+                   quoted(QStringLiteral("unix:") + (modern() ? escapedCommas(socket) : socket));
+    } else if (modern()) {
+        QString error;
+        const QString folder = RuntimeFolder::vimorFolder(&error);
+        if (folder.isEmpty() && m_refusal.isEmpty())
+            m_refusal = QStringLiteral("This virtual machine cannot be launched: %1.").arg(error);
+        const QString secret = folder + QLatin1Char('/') +
+                               Panels::VncSecretName(EmbeddedDisplay::socketKey(m_vm.selectedVM()));
+        m_vncPassword = VncPassword();
+        options += QStringLiteral(" -object ") +
+                   quoted(QStringLiteral("secret,id=vnc-secret,file=") + escapedCommas(secret)) +
+                   QStringLiteral(" -vnc 127.0.0.1:") + display +
+                   QStringLiteral(",password-secret=vnc-secret");
+    } else {
+        options += QStringLiteral(" -vnc 127.0.0.1:") + plain(display);
+    }
     const QString keyboard = read("Hardware", "Keyboard");
     QString layout;
     if (keyboard.isEmpty()) {
@@ -1211,6 +1280,33 @@ bool UsesMonitor(VMContext& vm, const QString& vmFile)
         return false;
     return ReadVMFileValue(vmFile, s("Hardware"), s("OutputID")) == QLatin1String("0") ||
            QemuGeneration::isModern(versions.VersionCode(versionId));
+}
+
+std::optional<VncAccess> TakeVncAccess(VMContext& vm, const QString& vmFile)
+{
+    const QString hardware = s("Hardware");
+    const QString display = ReadVMFileValue(vmFile, hardware, s("VNC Number"));
+    if (ReadVMFileValue(vmFile, hardware, s("OutputID")) != QLatin1String("2") ||
+        display.isEmpty() ||
+        (ReadVMFileValue(vmFile, s("Advanced"), s("OverrideAll")) == Yes &&
+         !ReadVMFileValue(vmFile, s("Advanced"), s("OptionalString")).isEmpty()))
+        return std::nullopt;
+    const QString folder = RuntimeFolder::vimorFolder();
+    const QString key = EmbeddedDisplay::socketKey(vmFile);
+    if (ModernHardware::VncOnSocket(
+            ReadVMFileValue(vmFile, hardware, ModernHardware::VncSocketKey())))
+        return VncAccess{Panels::VncSocketPath(folder, key), {}, true};
+    // Before 7.2 the port has no password (and a file left by a run on today's QEMU is not its).
+    if (!QemuGeneration::isModern(
+            vm.versions().VersionCode(ReadVMFileValue(vmFile, s("General"), s("Qemu Version ID")))))
+        return std::nullopt;
+    QFile secret(folder + QLatin1Char('/') + Panels::VncSecretName(key));
+    if (folder.isEmpty() || !secret.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QString password = QString::fromUtf8(secret.readAll());
+    secret.remove();
+    return VncAccess{QStringLiteral("127.0.0.1:") + QString::number(5900 + display.toInt()),
+                     password, false};
 }
 
 QString FindBiosFolder(VMContext& vm)

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class VMContext;
 
@@ -59,6 +60,19 @@ LaunchString BuildLaunchString(VMContext& vm, const LaunchEnvironment& env = {})
 // True when the VM runs with a monitor Vimor connects to: a version with the monitor capability,
 // and either the integrated display or today's QEMU, which gives every such VM its monitor.
 bool UsesMonitor(VMContext& vm, const QString& vmFile);
+
+// Where the "VNC Server" display of a VM listens, and the password of its run.
+struct VncAccess
+{
+    QString address;  // "127.0.0.1:5901", or the path of the socket
+    QString password; // empty for a socket, which is the user's alone
+    bool socket = false;
+};
+
+// The VNC server of a VM whose start was just confirmed; nullopt when it has none, or one without
+// a password (a port of QEMU before 7.2). The password is read from the private file that handed
+// it to QEMU, which has read it as it started, and the file is removed.
+std::optional<VncAccess> TakeVncAccess(VMContext& vm, const QString& vmFile);
 
 // The folder handed to "-L" for the default BIOS: the VM's version folder when it holds a "*.bin"
 // file, else the last of its subfolders (by name, ignoring case) that does; empty when none does.

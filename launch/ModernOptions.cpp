@@ -130,17 +130,21 @@ bool isOnBoardNic(const QString& model)
 std::optional<QString> hostForward(const QString& redirector)
 {
     static const QRegularExpression form(
-        QStringLiteral("^(tcp|udp):(\\d{1,5}):((?:\\d{1,3}\\.){3}\\d{1,3})?:(\\d{1,5})$"));
+        QStringLiteral("^(tcp|udp):(?:((?:\\d{1,3}\\.){3}\\d{1,3}):)?(\\d{1,5}):((?:\\d{1,3}\\.){3}"
+                       "\\d{1,3})?:(\\d{1,5})$"));
     const QRegularExpressionMatch match = form.match(redirector);
     if (!match.hasMatch())
         return std::nullopt;
-    for (int port : {2, 4}) {
+    for (int port : {3, 5}) {
         const int value = match.captured(port).toInt();
         if (value < 1 || value > 65535)
             return std::nullopt;
     }
-    return match.captured(1) + QStringLiteral("::") + match.captured(2) + QLatin1Char('-') +
-           match.captured(3) + QLatin1Char(':') + match.captured(4);
+    // Without an address QEMU would listen on every interface, the whole network reaching in.
+    const QString host =
+        match.captured(2).isEmpty() ? QStringLiteral("127.0.0.1") : match.captured(2);
+    return match.captured(1) + QLatin1Char(':') + host + QLatin1Char(':') + match.captured(3) +
+           QLatin1Char('-') + match.captured(4) + QLatin1Char(':') + match.captured(5);
 }
 
 std::optional<QString> colonMac(const QString& mac)

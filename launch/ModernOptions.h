@@ -32,7 +32,8 @@ QString nicModel(const QString& model);
 bool isOnBoardNic(const QString& model);
 
 // A redirector "tcp:2222::22" (or "udp:5353:10.0.2.15:53") as QEMU's host forward
-// "tcp::2222-:22"; nullopt when it is not of that form.
+// "tcp:127.0.0.1:2222-:22": on this host alone, unless the item names the host address after its
+// protocol ("tcp:192.168.1.5:2222::22"); nullopt when it is not of that form.
 std::optional<QString> hostForward(const QString& redirector);
 
 // A MAC address of six hexadecimal pairs joined with "-" or ":" in the colon form; nullopt

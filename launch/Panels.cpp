@@ -123,6 +123,16 @@ QString DisplaySocketPath(const QString& folder, const QString& vmKey)
     return folder + QStringLiteral("/display-") + vmKey + QStringLiteral(".sock");
 }
 
+QString VncSocketPath(const QString& folder, const QString& vmKey)
+{
+    return folder + QStringLiteral("/vnc-") + vmKey + QStringLiteral(".sock");
+}
+
+QString VncSecretName(const QString& vmKey)
+{
+    return QStringLiteral("vnc-") + vmKey + QStringLiteral(".secret");
+}
+
 bool SocketAnswers(const QString& path)
 {
     if (!QFileInfo::exists(path))

@@ -38,6 +38,10 @@ QString SocketKey(const QString& vmId);
 // start again with every run of the program while a VM may outlive it.
 QString MonitorSocketPath(const QString& folder, const QString& vmKey);
 QString DisplaySocketPath(const QString& folder, const QString& vmKey);
+// The socket of a "VNC Server" display the user chose to have on a socket, not a TCP port.
+QString VncSocketPath(const QString& folder, const QString& vmKey);
+// The name, within the private folder, of the file that hands a run's VNC password to QEMU.
+QString VncSecretName(const QString& vmKey);
 
 // True when something listens on the socket: a QEMU still running for the VM.
 bool SocketAnswers(const QString& path);

@@ -59,4 +59,14 @@ QString DiskBusKey(int disk)
     return QStringLiteral("HD") + QChar(u'A' + disk) + QStringLiteral(" Bus");
 }
 
+QString VncSocketKey()
+{
+    return QStringLiteral("VNC Socket");
+}
+
+bool VncOnSocket(const QString& stored)
+{
+    return stored == QLatin1String("Yes");
+}
+
 } // namespace ModernHardware

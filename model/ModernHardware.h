@@ -38,4 +38,9 @@ DiskBus DiskBusOf(const QString& stored);
 // The key of hard disk 0 to 3 ("HDA Bus" ... "HDD Bus").
 QString DiskBusKey(int disk);
 
+// "Hardware" / "VNC Socket": "Yes" serves the "VNC Server" display on a socket in the user's
+// private folder instead of a TCP port; any other value (older files have none) keeps the port.
+QString VncSocketKey();
+bool VncOnSocket(const QString& stored);
+
 } // namespace ModernHardware

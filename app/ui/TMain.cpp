@@ -1204,14 +1204,10 @@ void TMain::AppendLog(const QString& line)
 bool TMain::MonitorConnect(int port)
 {
     m_monitorPort = port;
-    // Today's QEMU keeps its monitor on a socket in the user's private folder.
-    const QString version = ReadVMValue(General, QStringLiteral("Qemu Version ID"));
-    if (QemuGeneration::isModern(m_versions.VersionCode(version)))
-        // The socket is the selected VM's own: VM Control never reaches another VM's QEMU.
-        m_monitor->connectToSocket(Panels::MonitorSocketPath(
-            RuntimeFolder::vimorFolder(), EmbeddedDisplay::socketKey(selectedVM())));
-    else
-        m_monitor->connectToPort(port);
+    // Every QEMU keeps its monitor on a socket in the user's private folder, the selected VM's
+    // own: VM Control never reaches another VM's QEMU.
+    m_monitor->connectToSocket(Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(),
+                                                         EmbeddedDisplay::socketKey(selectedVM())));
     return true;
 }
 

@@ -123,21 +123,26 @@ QWidget* NetworkCardDialog::createRedirectorsTab()
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(QStringLiteral("Ports Forwarded:"), group), 0, 0);
     m_redirectors = new QListWidget(group);
-    grid->addWidget(m_redirectors, 1, 0, 5, 1);
+    grid->addWidget(m_redirectors, 1, 0, 6, 1);
     grid->addWidget(new QLabel(QStringLiteral("Type:"), group), 0, 1);
     m_redirectorType = new QComboBox(group);
     m_redirectorType->addItems({QStringLiteral("TCP"), QStringLiteral("UDP")});
     grid->addWidget(m_redirectorType, 0, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Port Visible To Host:"), group), 1, 1);
+    grid->addWidget(new QLabel(QStringLiteral("Host Address To Listen On:"), group), 1, 1);
+    m_bindAddress = itemField(group);
+    m_bindAddress->setToolTip(QStringLiteral(
+        "127.0.0.1: only this computer reaches the port; 0.0.0.0: every network does"));
+    grid->addWidget(m_bindAddress, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Port Visible To Host:"), group), 2, 1);
     m_hostPort = itemField(group);
-    grid->addWidget(m_hostPort, 1, 2);
-    grid->addWidget(new QLabel(QStringLiteral("Actual Port On Guest:"), group), 2, 1);
+    grid->addWidget(m_hostPort, 2, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Actual Port On Guest:"), group), 3, 1);
     m_guestPort = itemField(group);
-    grid->addWidget(m_guestPort, 2, 2);
+    grid->addWidget(m_guestPort, 3, 2);
     m_addRedirector = new QPushButton(QStringLiteral("Add"), group);
-    grid->addWidget(m_addRedirector, 3, 2);
+    grid->addWidget(m_addRedirector, 4, 2);
     m_deleteRedirector = new QPushButton(QStringLiteral("Delete"), group);
-    grid->addWidget(m_deleteRedirector, 4, 2);
+    grid->addWidget(m_deleteRedirector, 5, 2);
     connect(m_addRedirector, &QPushButton::clicked, this, &NetworkCardDialog::addRedirector);
     connect(m_deleteRedirector, &QPushButton::clicked, this,
             [this] { deleteSelected(m_redirectors); });
@@ -229,6 +234,7 @@ void NetworkCardDialog::load(VMContext& vm, const QString& number)
     m_listenerPort->clear();
     m_connectorPort->clear();
     m_connectAddress->setText(QStringLiteral("127.0.0.1"));
+    m_bindAddress->setText(DefaultRedirectorAddress());
     m_redirectorType->setCurrentIndex(0);
     showForVlanType();
     m_tabs->setCurrentIndex(0);
@@ -297,8 +303,12 @@ bool NetworkCardDialog::addItem(QListWidget* list, const std::optional<QString>&
 
 void NetworkCardDialog::addRedirector()
 {
+    if (!m_bindAddress->text().trimmed().isEmpty() && !IsRedirectorAddress(m_bindAddress->text())) {
+        Interaction::error(this, RedirectorAddressMessage());
+        return;
+    }
     if (!addItem(m_redirectors, RedirectorItem(m_redirectorType->currentText(), m_hostPort->text(),
-                                               m_guestPort->text())))
+                                               m_guestPort->text(), m_bindAddress->text())))
         return;
     m_hostPort->clear();
     m_guestPort->clear();

@@ -44,6 +44,7 @@ public:
 
     QListWidget* redirectors() const { return m_redirectors; }
     QComboBox* redirectorType() const { return m_redirectorType; }
+    QLineEdit* bindAddress() const { return m_bindAddress; }
     QLineEdit* hostPort() const { return m_hostPort; }
     QLineEdit* guestPort() const { return m_guestPort; }
     QPushButton* addRedirectorButton() const { return m_addRedirector; }
@@ -90,6 +91,7 @@ private:
 
     QListWidget* m_redirectors = nullptr;
     QComboBox* m_redirectorType = nullptr;
+    QLineEdit* m_bindAddress = nullptr;
     QLineEdit* m_hostPort = nullptr;
     QLineEdit* m_guestPort = nullptr;
     QPushButton* m_addRedirector = nullptr;

@@ -7,6 +7,7 @@
 #include "launch/TpmEmulator.h"
 #include "launch/VMFirmware.h"
 #include "launch/ui/LaunchConfirmations.h"
+#include "launch/ui/VncAccessWindow.h"
 #include "library/VMStores.h"
 #include "media/DeviceIdentity.h"
 #include "media/DiskImages.h"
@@ -441,6 +442,7 @@ void Launcher::ProcTimerTimer()
     if (alive) {
         recordRunning(vmFile, pid);
         m_host.showLaunchNotes(m_lastLaunchNotes);
+        showVncAccess(vmFile);
         const QString versionId =
             ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID"));
         VersionRegistry& versions = m_vm.versions();
@@ -763,6 +765,16 @@ void Launcher::dropDiskSecrets()
     for (const QString& secret : std::exchange(m_diskSecrets, {}))
         if (!secret.isEmpty())
             QFile::remove(secret);
+}
+
+void Launcher::showVncAccess(const QString& vmFile)
+{
+    const std::optional<VncAccess> access = TakeVncAccess(m_vm, vmFile);
+    if (!access)
+        return;
+    auto* window =
+        new VncAccessWindow(QFileInfo(vmFile).completeBaseName(), *access, m_vm.dialogParent());
+    window->show();
 }
 
 void Launcher::stopTpm(const QString& vmFile)

@@ -355,6 +355,12 @@ private slots:
                 d.deleteRedirectorButton()->click();
                 QCOMPARE(items(d.redirectors()),
                          (QStringList{s("udp:5353::53"), s("udp:5353::53")}));
+                // The host address box goes into the item.
+                d.bindAddress()->setText(s("10.1.2.3"));
+                d.hostPort()->setText(s("2222"));
+                d.guestPort()->setText(s("22"));
+                d.addRedirectorButton()->click();
+                QCOMPARE(items(d.redirectors()).constLast(), s("udp:10.1.2.3:2222::22"));
 
                 d.addListenerButton()->click();
                 QCOMPARE(d.listeners()->count(), 0);

@@ -520,6 +520,12 @@ private slots:
             << s("redirector") << QStringList{s("UDP"), s("5353"), s("53")} << s("udp:5353::53");
         QTest::newRow("tcp redirection")
             << s("redirector") << QStringList{s("TCP"), s("8080"), s("80")} << s("tcp:8080::80");
+        QTest::newRow("another address")
+            << s("redirector") << QStringList{s("TCP"), s("80"), s("8"), s("10.0.0.5")}
+            << s("tcp:10.0.0.5:80::8");
+        QTest::newRow("no address")
+            << s("redirector") << QStringList{s("TCP"), s("80"), s("8"), s("10.0.0.256")}
+            << QString();
         QTest::newRow("redirection without guest port")
             << s("redirector") << QStringList{s("TCP"), s("8080"), QString()} << QString();
         QTest::newRow("redirection without type")
@@ -546,7 +552,7 @@ private slots:
         QFETCH(QString, item);
         std::optional<QString> made;
         if (kind == s("redirector"))
-            made = RedirectorItem(fields.at(0), fields.at(1), fields.at(2));
+            made = RedirectorItem(fields.at(0), fields.at(1), fields.at(2), fields.value(3));
         else if (kind == s("listener"))
             made = ListenerItem(fields.at(0));
         else

@@ -17,12 +17,14 @@
 #include "platform/Processes.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
+#include "support/TcpListeners.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
@@ -213,13 +215,14 @@ void TestLauncher::initTestCase()
     versions.setFolder(m_folder->path());
     versions.setTableName(TableSchemas::VersionTable);
     QVERIFY(versions.open());
-    for (const char* id : {"emb", "own"}) {
+    // "emb2" is "emb" on the oldest generation.
+    for (const char* id : {"emb", "own", "emb2"}) {
         versions.insert();
         versions.setFieldValue(s("ID"), s(id));
         versions.setFieldValue(s("DESC"), s(id));
         versions.setFieldValue(s("PATH"), s("{VR}\\qemu72"));
-        versions.setFieldValue(s("VERID"), s("0"));
-        if (QLatin1String(id) == QLatin1String("emb")) {
+        versions.setFieldValue(s("VERID"), s(id).endsWith(QLatin1Char('2')) ? s("2") : s("0"));
+        if (QLatin1String(id).startsWith(QLatin1String("emb"))) {
             versions.setFieldValue(s("INT"), s("Yes"));
             versions.setFieldValue(s("CONSOLE"), s("Yes"));
         }
@@ -359,9 +362,9 @@ void TestLauncher::launchEmbeddedAndQuit()
 
     // Quit on the monitor, as the user would; the next sweep records the end.
     window.MonitorDisconnect();
-    QTcpSocket monitor;
-    monitor.connectToHost(QHostAddress::LocalHost,
-                          quint16(ReadVMFileValue(vm, General, s("PortID")).toInt()));
+    QLocalSocket monitor;
+    monitor.connectToServer(
+        Panels::MonitorSocketPath(RuntimeFolder::vimorFolder(), EmbeddedDisplay::socketKey(vm)));
     QVERIFY(monitor.waitForConnected(5000));
     monitor.write("quit\r\n");
     QVERIFY(monitor.waitForBytesWritten(5000));
@@ -385,7 +388,7 @@ void TestLauncher::monitorThroughTheMainWindow()
 {
     requireQemu();
     const QString vm =
-        writeVM(s("watched"), {s("General/Qemu Version ID=emb"), s("Hardware/OutputID=0")});
+        writeVM(s("watched"), {s("General/Qemu Version ID=emb2"), s("Hardware/OutputID=0")});
     qputenv("VIMOR_TEST_DISPLAY", QFile::encodeName(EmbeddedDisplay::socketPath(vm)));
     QVERIFY(!vm.isEmpty());
     TMain window;
@@ -396,6 +399,8 @@ void TestLauncher::monitorThroughTheMainWindow()
     QVERIFY(window.vmControlMenu()->isEnabled());
     // Two carriage returns went out, so QEMU has answered with its prompt.
     QTRY_VERIFY_WITH_TIMEOUT(window.monitorTerminal()->screenText().contains(s("(qemu)")), 10000);
+    // The monitor is on its private socket: this QEMU listens on no TCP port at all.
+    QCOMPARE(tcpListeners(pid), QStringList());
 
     const auto status = [&window](const QString& expected) {
         window.monitorTerminal()->clear();

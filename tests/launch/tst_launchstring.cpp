@@ -1,4 +1,5 @@
 #include "app/ui/TMain.h"
+#include "launch/EmbeddedDisplay.h"
 #include "launch/LaunchString.h"
 #include "model/ProgramFolder.h"
 #include "model/Settings.h"
@@ -151,6 +152,9 @@ void TestLaunchString::initTestCase()
     Interaction::install(std::make_unique<ScriptedInteraction>());
     m_folder = std::make_unique<TempProgramFolder>();
     QVERIFY(m_folder->isValid());
+    // The sockets and private files in a runtime folder of this test's own.
+    QVERIFY(QDir().mkpath(m_folder->file(s("run"))));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_folder->file(s("run"))));
     m_vm = m_folder->file(s("VMs/test.vm2"));
 
     for (const QString& id : VersionIds) {
@@ -194,6 +198,8 @@ void TestLaunchString::cleanupTestCase()
 QString TestLaunchString::expandRow(QString text) const
 {
     text.replace(s("{P}"), m_folder->path());
+    text.replace(s("{RUN}"), m_folder->file(s("run/vimor")));
+    text.replace(s("{KEY}"), EmbeddedDisplay::socketKey(m_vm));
     text.replace(s("{DEV}"), m_dev);
     return text;
 }
@@ -347,6 +353,9 @@ void TestLaunchString::options_data()
     // Network.
     row("redirectors", list({"Network Card 1/Redirectors=tcp:2222::22|udp:5353::53"}), false,
         list({"-net", "user,vlan=0", "-redir", "tcp:2222::22", "-redir", "udp:5353::53"}), "");
+    row("redirector naming its host address, which -redir cannot take",
+        list({"Network Card 1/Redirectors=tcp:192.168.1.5:2222::22|udp:5353:10.0.2.15:53"}), false,
+        list({"-redir", "tcp:2222::22", "-redir", "udp:5353:10.0.2.15:53"}), "");
     row("empty listener item keeps its option", list({"Network Card 1/Listeners=1234|"}), false,
         list(
             {"-net", "socket,vlan=0,listen=:1234", "-net", "socket,vlan=0,listen=:", "-localtime"}),
@@ -471,6 +480,10 @@ void TestLaunchString::options_data()
         list({"Hardware/OutputID=2", "Hardware/VNC Number=3", "Hardware/Keyboard=de-ch "}), false,
         list({"-usbdevice", "tablet", "-vnc", "127.0.0.1:3", "-k", "de-ch", "-localtime"}),
         "  -usbdevice tablet -vnc 127.0.0.1:3 -k de-ch  -localtime");
+    row("VNC on a socket instead of a port",
+        list({"Hardware/OutputID=2", "Hardware/VNC Socket=Yes", "Hardware/VNC Number=3"}), false,
+        list({"-usbdevice", "tablet", "-vnc", "unix:{RUN}/vnc-{KEY}.sock", "-k"}), "",
+        list({"127.0.0.1"}));
     row("VNC without a display number", list({"Hardware/OutputID=2", "Hardware/VNC Number="}),
         false, {}, "", list({"-vnc"}));
     row("PROM environment", list({"Hardware/PromEnv=auto-boot?=false||boot-device=hd 0"}), false,
@@ -565,8 +578,8 @@ void TestLaunchString::integratedDisplay_data()
 
     QTest::newRow("panel and monitor")
         << s("0-INT,CONSOLE") << s("0") << 60003
-        << s(" -hwnd 4711 -monitor telnet:127.0.0.1:60003,server,nowait -localtime") << s("7")
-        << s("60003") << false;
+        << s(" -hwnd 4711 -monitor \"unix:{RUN}/monitor-{KEY}.sock,server,nowait\" -localtime")
+        << s("7") << s("60003") << false;
     QTest::newRow("panel without a console")
         << s("0-INT") << s("0") << 60003 << s(" -hwnd 4711 -localtime") << s("7") << QString()
         << false;
@@ -611,7 +624,7 @@ void TestLaunchString::integratedDisplay()
     env.hideRunTabs = [&] { tabsHidden = true; };
 
     const LaunchString result = build(env);
-    QVERIFY2(result.arguments.endsWith(tail), qPrintable(result.arguments));
+    QVERIFY2(result.arguments.endsWith(expandRow(tail)), qPrintable(result.arguments));
     QCOMPARE(read("General", "PanelID"), panelId);
     QCOMPARE(read("General", "PortID"), portId);
     QCOMPARE(tabsHidden, hidden);
@@ -645,16 +658,17 @@ void TestLaunchString::defaultReservations()
     // identifier defaults to an empty one, which still stays one argument.
     writeVM(list({"General/Qemu Version ID=0-INT,CONSOLE", "Hardware/OutputID=0"}));
     const LaunchString first = build();
-    QVERIFY2(first.arguments.endsWith(
-                 s(" -hwnd \"\" -monitor telnet:127.0.0.1:60001,server,nowait -localtime")),
-             qPrintable(first.arguments));
+    QVERIFY2(
+        first.arguments.endsWith(expandRow(
+            s(" -hwnd \"\" -monitor \"unix:{RUN}/monitor-{KEY}.sock,server,nowait\" -localtime"))),
+        qPrintable(first.arguments));
     QCOMPARE(read("General", "PanelID"), s("1"));
     QCOMPARE(read("General", "PortID"), s("60001"));
     const QStringList split = CommandLine::SplitCommandLine(first.arguments);
     QVERIFY(containsSequence(split, list({"-hwnd", "", "-monitor"})));
 
     const LaunchString second = build();
-    QVERIFY(second.arguments.contains(s("telnet:127.0.0.1:60002,")));
+    QVERIFY(!second.arguments.contains(s("telnet:")));
     QCOMPARE(read("General", "PanelID"), s("10"));
     QCOMPARE(read("General", "PortID"), s("60002"));
 }

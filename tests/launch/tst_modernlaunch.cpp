@@ -6,6 +6,7 @@
 #include "launch/Panels.h"
 #include "launch/ui/Launcher.h"
 #include "launch/ui/MonitorTerminal.h"
+#include "launch/ui/VncAccessWindow.h"
 #include "library/NewVM.h"
 #include "media/DiskImages.h"
 #include "media/ui/DiskCreation.h"
@@ -18,20 +19,28 @@
 #include "platform/Processes.h"
 #include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
+#include "support/TcpListeners.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestFiles.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The generation of today's QEMU, run for real: the host's QEMU 7.2 takes what the VMs ask for.
 namespace {
@@ -84,6 +93,7 @@ private slots:
     void embeddedThroughTheLauncher();
     void failedLaunchFreesItsPanel();
     void socketsFollowTheVM();
+    void othersReachNothing();
     void survivorOfACrash();
     void encryptedDisk();
     void hostileVMFile();
@@ -199,7 +209,8 @@ QProcess* TestModernLaunch::start(const LaunchString& launch)
 void TestModernLaunch::conversions()
 {
     using namespace ModernOptions;
-    QCOMPARE(*hostForward(s("udp:5353:10.0.2.15:53")), s("udp::5353-10.0.2.15:53"));
+    QCOMPARE(*hostForward(s("udp:5353:10.0.2.15:53")), s("udp:127.0.0.1:5353-10.0.2.15:53"));
+    QCOMPARE(*hostForward(s("tcp:0.0.0.0:2222::22")), s("tcp:0.0.0.0:2222-:22"));
     // When a file is chosen its name decides, unless it says nothing or says raw over a
     // container's header (a cloud image named .img).
     QVERIFY(m_folder->write(s("Media/plain.img"), QByteArray(512, 'x')));
@@ -378,20 +389,7 @@ void TestModernLaunch::bootSectorThroughTheLauncher()
     QVERIFY(::stat(QFile::encodeName(QFileInfo(socket).path()).constData(), &info) == 0);
     QCOMPARE(info.st_mode & 0777, 0700u);
     // No listening TCP socket belongs to the emulator.
-    QStringList inodes;
-    for (const QFileInfo& fd : QDir(s("/proc/%1/fd").arg(pid)).entryInfoList(QDir::System))
-        inodes.append(fd.symLinkTarget().section(QLatin1Char('['), 1).chopped(1));
-    inodes.removeAll(QString());
-    QVERIFY(!inodes.isEmpty()); // the monitor's socket at least
-    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
-        QFile tcp(s(table));
-        QVERIFY(tcp.open(QIODevice::ReadOnly));
-        for (const QByteArray& row : tcp.readAll().split('\n')) {
-            const QList<QByteArray> fields = row.simplified().split(' ');
-            if (fields.size() > 9 && fields.at(3) == "0A")
-                QVERIFY(!inodes.contains(QString::fromLatin1(fields.at(9))));
-        }
-    }
+    QCOMPARE(tcpListeners(pid), QStringList());
     m_ui->answerMessage(Interaction::Answer::Yes);
     m_window->StopClick();
     QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(pid), 10000);
@@ -550,6 +548,53 @@ void TestModernLaunch::socketsFollowTheVM()
     QTRY_VERIFY_WITH_TIMEOUT(!Processes::IsProcessAlive(pidA), 10000);
     QVERIFY(Processes::IsProcessAlive(pidB));
     Processes::terminate(pidB);
+}
+
+// What a VM offers is for this user alone: the VNC port asks for the password of the run, which is
+// shown to the user and which a second local user cannot read, nor reach the monitor; the VNC port
+// and a redirector listen on 127.0.0.1, and nothing else listens.
+void TestModernLaunch::othersReachNothing()
+{
+    int display = 40 + int(QCoreApplication::applicationPid() % 50);
+    for (QTcpServer probe; !probe.listen(QHostAddress::LocalHost, quint16(5900 + display));)
+        ++display;
+    QTcpServer free;
+    QVERIFY(free.listen(QHostAddress::LocalHost));
+    const int forwarded = free.serverPort();
+    free.close();
+    const QString vm =
+        writeVM(s("guarded"), {s("Hardware/OutputID=2"), s("Hardware/Keyboard="),
+                               s("Hardware/VNC Number=%1").arg(display), s("Hardware/Network=Yes"),
+                               s("Network Card 1/VLAN Type=User Networking"),
+                               s("Network Card 1/Redirectors=tcp:%1::22").arg(forwarded)});
+    QProcess* qemu = start(BuildLaunchString(*m_window));
+    QStringList expected{QString::asprintf("0100007F:%04X", 5900 + display),
+                         QString::asprintf("0100007F:%04X", forwarded)};
+    expected.sort();
+    QTRY_COMPARE_WITH_TIMEOUT(tcpListeners(qemu->processId()), expected, 10000);
+    QTcpSocket viewer;
+    viewer.connectToHost(QHostAddress::LocalHost, quint16(5900 + display));
+    QVERIFY(viewer.waitForConnected(5000) && viewer.waitForReadyRead(5000));
+    QCOMPARE(viewer.readAll(), QByteArray("RFB 003.008\n"));
+    viewer.write("RFB 003.008\n");
+    QVERIFY(viewer.waitForReadyRead(5000));
+    QCOMPARE(viewer.readAll(), QByteArray("\x01\x02", 2)); // one type: 2, VNC authentication
+
+    const QString key = EmbeddedDisplay::socketKey(vm);
+    const QString secret = RuntimeFolder::vimorFolder() + s("/") + Panels::VncSecretName(key);
+    if (::geteuid() == 0) { // only root becomes a second user here
+        const QStringList nobody{s("--reuid=65534"), s("--regid=65534"), s("--clear-groups")};
+        QCOMPARE(QProcess::execute(s("setpriv"), nobody + QStringList{s("true")}), 0);
+        QVERIFY(QProcess::execute(s("setpriv"), nobody + QStringList{s("cat"), secret}) != 0);
+    }
+    // The window the launcher shows takes the password from its file, and copies it.
+    const QByteArray password = readAll(secret);
+    VncAccessWindow shown(s("guarded"), TakeVncAccess(*m_window, vm).value());
+    QCOMPARE(shown.password()->text().toUtf8(), password);
+    shown.copyPasswordButton()->click();
+    QCOMPARE(QGuiApplication::clipboard()->text().toUtf8(), password);
+    QVERIFY(!QFile::exists(secret));
+    qemu->kill();
 }
 
 // The state a run of the main window leaves when it is killed while a VM shows in its panel (a
