@@ -26,6 +26,12 @@ constexpr qint64 headerBytes = 512;
 constexpr qsizetype vdiSignatureOffset = 64;
 constexpr quint32 vdiSignature = 0xbeda107f;
 
+// A host device is raw; a file below /dev (/dev/shm) is a file like any other.
+bool isHostDevice(const QString& path)
+{
+    return path.startsWith(QLatin1String("/dev/")) && !QFileInfo(path).isFile();
+}
+
 } // namespace
 
 QString ofHeader(const QByteArray& head)
@@ -62,7 +68,7 @@ QString ofHeader(const QByteArray& head)
 
 QString ofName(const QString& path)
 {
-    if (path.startsWith(QLatin1String("/dev/")) || path.startsWith(QLatin1String("fat:")))
+    if (isHostDevice(path) || path.startsWith(QLatin1String("fat:")))
         return QStringLiteral("raw");
     const QString suffix = QFileInfo(path).suffix().toLower();
     for (const NameFormat& row : kByName) {
@@ -82,7 +88,7 @@ QString ofFile(const QString& path)
 
 bool containerNamedRaw(const QString& path)
 {
-    return ofName(path) == QLatin1String("raw") && !path.startsWith(QLatin1String("/dev/")) &&
+    return ofName(path) == QLatin1String("raw") && !isHostDevice(path) &&
            !path.startsWith(QLatin1String("fat:")) && ofFile(path) != QLatin1String("raw");
 }
 
