@@ -645,7 +645,8 @@ void runMonitor(QByteArrayView data, const QString&)
     const int rows = 1 + int(bytes.size() % 50);
     terminal.resize(cell.width() * columns, cell.height() * rows);
     terminal.show();
-    check(terminal.rows() >= 1 && terminal.columns() >= 1, "a shown terminal has a cell");
+    check(terminal.rows() >= 1 && terminal.columns() >= 2,
+          "a shown terminal has room for a wide character");
     terminal.feed(decoded);
     checkScreen(terminal);
 }
