@@ -2,8 +2,12 @@
 
 #include "devices/NetworkPorts.h"
 #include "devices/TapAdapters.h"
+#include "launch/ModernOptions.h"
+#include "launch/MonitorClient.h"
 #include "launch/Panels.h"
 #include "launch/Snapshots.h"
+#include "launch/ui/MonitorTerminal.h"
+#include "media/ImageFormat.h"
 #include "model/IniFile.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
@@ -14,14 +18,21 @@
 #include "services/UpdateCheck.h"
 #include "versions/Packages.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QUrl>
+#include <QtEndian>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -421,6 +432,225 @@ void runBitmap(QByteArrayView data, const QString&)
     check(sum <= 1020u * quint64(pixels->width) * quint64(pixels->height), "four bytes a pixel");
 }
 
+// ---------------------------------------------------------------------------------------------
+// Package archives as the package window unpacks them.
+
+// The names in a folder, hidden ones too.
+QStringList namesIn(const QString& folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Folders an archive made read-only opened again, so that the run folder can be removed.
+void makeRemovable(const std::filesystem::path& path)
+{
+    std::error_code failed;
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(path, failed)))
+        return;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, failed);
+    for (const auto& entry : std::filesystem::directory_iterator(path, failed))
+        makeRemovable(entry.path());
+}
+
+void runExtract(QByteArrayView data, const QString& scratch)
+{
+    // A fresh folder for every archive, removed after it: what one left cannot shape the next.
+    QTemporaryDir run(scratch + QStringLiteral("/extract-XXXXXX"));
+    check(run.isValid(), "the run folder can be made");
+    const QString archive = run.filePath(QStringLiteral("package.zip"));
+    const QString folder = run.filePath(QStringLiteral("qemu"));
+    writeScratch(archive, data);
+    check(QDir().mkdir(folder), "the install folder can be made");
+    const QStringList around = namesIn(scratch);
+
+    // Small limits, so that an archive that inflates far is refused quickly.
+    ExtractLimits limits;
+    limits.maxTotalBytes = 1024 * 1024;
+    limits.maxEntries = 256;
+    qint64 lastDone = 0;
+    const auto progress = [&lastDone](qint64 done, qint64 total) {
+        check(done >= lastDone && done <= total, "progress grows up to the archive's size");
+        lastDone = done;
+    };
+    QString error;
+    if (!ExtractPackage(archive, folder, progress, &error, limits))
+        check(!error.isEmpty(), "a refused archive says why");
+
+    check(namesIn(scratch) == around, "nothing is written beside the run folder");
+    check(namesIn(run.path()) ==
+              QStringList({QStringLiteral("package.zip"), QStringLiteral("qemu")}),
+          "nothing is written beside the install folder");
+    QFile kept(archive);
+    check(kept.open(QIODevice::ReadOnly) && kept.readAll() == data, "the archive is left alone");
+
+    const QString below = folder + QLatin1Char('/');
+    qint64 total = 0;
+    QDirIterator walk(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                      QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QString path = walk.next();
+        struct stat info = {};
+        check(::lstat(QFile::encodeName(path).constData(), &info) == 0, "an entry can be read");
+        check(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode),
+              "only files, folders and links are made");
+        check((info.st_mode & (S_ISUID | S_ISGID)) == 0, "no set-user or set-group programs");
+        if (S_ISREG(info.st_mode))
+            total += qint64(info.st_size);
+        if (S_ISLNK(info.st_mode)) {
+            std::error_code failed;
+            const std::filesystem::path target =
+                std::filesystem::read_symlink(QFile::encodeName(path).constData(), failed);
+            const QString text = QFile::decodeName(QByteArray::fromStdString(target.string()));
+            const QString reached =
+                QDir::cleanPath(QFileInfo(path).absolutePath() + QLatin1Char('/') + text);
+            check(!failed && !target.is_absolute() && reached.startsWith(below),
+                  "a link points below the install folder");
+        }
+    }
+    check(total <= limits.maxTotalBytes, "the files stay within the size limit");
+    makeRemovable(QFile::encodeName(folder).toStdString());
+    check(run.remove(), "the run folder can be removed");
+}
+
+// ---------------------------------------------------------------------------------------------
+// A chosen disk image's header.
+
+void runImageFormat(QByteArrayView data, const QString& scratch)
+{
+    const QByteArray head = data.toByteArray();
+    const QString format = ImageFormat::ofHeader(head);
+    static const QStringList formats = {QStringLiteral("qcow"), QStringLiteral("qcow2"),
+                                        QStringLiteral("vmdk"), QStringLiteral("vpc"),
+                                        QStringLiteral("qed"),  QStringLiteral("vdi"),
+                                        QStringLiteral("vhdx"), QStringLiteral("raw")};
+    check(formats.contains(format), "the format is one of those named");
+
+    // The magics as QEMU's probes read them, with their full length; one at the start comes first.
+    const auto starts = [&data](const char* magic, qsizetype size) {
+        return data.startsWith(QByteArrayView(magic, size));
+    };
+    const bool qcowMagic = starts("QFI\xfb", 4) && data.size() >= 8;
+    const quint32 version = qcowMagic ? qFromBigEndian<quint32>(data.data() + 4) : 0;
+    const bool vmdk = starts("KDMV", 4) || starts("COWD", 4) ||
+                      data.startsWith(QByteArrayView("# Disk DescriptorFile"));
+    const bool vpc = starts("conectix", 8);
+    const bool qed = starts("QED\0", 4);
+    const bool vhdx = starts("vhdxfile", 8);
+    const bool vdi =
+        data.size() >= 68 && qFromLittleEndian<quint32>(data.data() + 64) == 0xbeda107f;
+    const QString expected = qcowMagic ? (version == 1   ? QStringLiteral("qcow")
+                                          : version >= 2 ? QStringLiteral("qcow2")
+                                                         : QStringLiteral("raw"))
+                             : vmdk    ? QStringLiteral("vmdk")
+                             : vpc     ? QStringLiteral("vpc")
+                             : qed     ? QStringLiteral("qed")
+                             : vhdx    ? QStringLiteral("vhdx")
+                             : vdi     ? QStringLiteral("vdi")
+                                       : QStringLiteral("raw");
+    check(format == expected, "the format is the one the header's magic names");
+
+    // The file as chosen: the header QEMU reads decides where the name says nothing or says raw.
+    const QString header = ImageFormat::ofHeader(head.left(512));
+    const QString unnamed = scratch + QStringLiteral("/disk.dsk");
+    writeScratch(unnamed, data);
+    check(ImageFormat::ofFile(unnamed) == header, "the file's format is its header's");
+    check(ImageFormat::whenChosen(unnamed) == header, "a name that says nothing: the header");
+    const QString raw = scratch + QStringLiteral("/disk.img");
+    QFile::remove(raw);
+    check(QFile::rename(unnamed, raw), "the scratch file can be renamed");
+    const bool container = header != QLatin1String("raw");
+    check(ImageFormat::containerNamedRaw(raw) == container, "a container named raw is told");
+    check(ImageFormat::whenChosen(raw) == header, "a container named raw is offered as such");
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the emulator prints for "-display help".
+
+void runDisplayHelp(QByteArrayView data, const QString&)
+{
+    const QByteArray output = data.toByteArray();
+    const bool window = ModernOptions::listsWindowDisplay(output);
+    if (window)
+        check(output.contains("gtk") || output.contains("sdl"), "a window display is named");
+    check(ModernOptions::listsWindowDisplay(output + "\ngtk\n"), "a listed GTK display is found");
+    check(ModernOptions::listsWindowDisplay(output + "\nnone\n") == window,
+          "another type changes nothing");
+    QByteArray crlf = output;
+    crlf.replace("\n", "\r\n");
+    check(ModernOptions::listsWindowDisplay(crlf) == window, "CR LF lines read as LF lines");
+}
+
+// ---------------------------------------------------------------------------------------------
+// What a QEMU monitor sends: telnet, then the terminal screen.
+
+// The terminal is a widget: one application for the process, on the offscreen platform, with
+// Qt's warnings (a telnet answer written to no socket) kept out of the fuzzer's output.
+void ensureWidgets()
+{
+    if (qApp)
+        return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    static int argc = 1;
+    static char name[] = "fuzz";
+    static char* argv[] = {name, nullptr};
+    // Never deleted: it must outlive every widget, up to the process's end.
+    static QApplication* const application = new QApplication(argc, argv);
+    Q_UNUSED(application);
+}
+
+void checkScreen(const MonitorTerminal& terminal)
+{
+    check(terminal.screenText().count(QLatin1Char('\n')) == terminal.rows() - 1,
+          "the screen has a line per row");
+    QImage image(terminal.size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    // Painting reads every cell.
+    const_cast<MonitorTerminal&>(terminal).render(&image);
+}
+
+void runMonitor(QByteArrayView data, const QString&)
+{
+    ensureWidgets();
+    MonitorClient client;
+    MonitorTerminal terminal;
+    QByteArray decoded;
+    QObject::connect(&client, &MonitorClient::dataReceived, &terminal,
+                     [&decoded, &terminal](const QByteArray& bytes) {
+                         decoded += bytes;
+                         terminal.feed(bytes);
+                     });
+    QObject::connect(&terminal, &MonitorTerminal::dataToSend, &client, [](const QByteArray& bytes) {
+        check(!bytes.isEmpty(), "the terminal sends no empty answer");
+    });
+
+    // In two reads, so that a sequence may be cut between them as a socket cuts it.
+    const QByteArray bytes = data.toByteArray();
+    const qsizetype half = bytes.size() / 2;
+    client.receiveTelnet(bytes.left(half));
+    client.receiveTelnet(bytes.mid(half));
+    if (!bytes.contains('\xff'))
+        check(decoded == bytes, "text without telnet commands passes unchanged");
+    check(terminal.rows() == MonitorTerminal::DefaultRows &&
+              terminal.columns() == MonitorTerminal::DefaultColumns,
+          "a terminal never shown keeps 80 by 24");
+    terminal.resize(terminal.sizeHint());
+    checkScreen(terminal);
+
+    // Shown at another size: the screen is resized with its text, and the text comes again.
+    const QSize cell(terminal.sizeHint().width() / MonitorTerminal::DefaultColumns,
+                     terminal.sizeHint().height() / MonitorTerminal::DefaultRows);
+    const int columns = 1 + int(bytes.size() % 132);
+    const int rows = 1 + int(bytes.size() % 50);
+    terminal.resize(cell.width() * columns, cell.height() * rows);
+    terminal.show();
+    check(terminal.rows() >= 1 && terminal.columns() >= 2,
+          "a shown terminal has room for a wide character");
+    terminal.feed(decoded);
+    checkScreen(terminal);
+}
+
 constexpr FuzzEntry Entries[] = {
     {"ini", runIni},
     {"table", runTable},
@@ -432,6 +662,10 @@ constexpr FuzzEntry Entries[] = {
     {"commandline", runCommandLine},
     {"proc", runProc},
     {"bitmap", runBitmap},
+    {"extract", runExtract},
+    {"imageformat", runImageFormat},
+    {"displayhelp", runDisplayHelp},
+    {"monitor", runMonitor},
 };
 
 } // namespace

@@ -320,8 +320,12 @@ bool hasWindowDisplay(const QString& executable)
         // No answer: let QEMU itself say what is wrong when it starts.
         return true;
     }
-    const QStringList types =
-        QString::fromLocal8Bit(qemu.readAllStandardOutput()).split(QLatin1Char('\n'));
+    return listsWindowDisplay(qemu.readAllStandardOutput());
+}
+
+bool listsWindowDisplay(const QByteArray& output)
+{
+    const QStringList types = QString::fromLocal8Bit(output).split(QLatin1Char('\n'));
     for (const QString& type : types) {
         const QString name = type.trimmed();
         if (name == QLatin1String("gtk") || name == QLatin1String("sdl"))

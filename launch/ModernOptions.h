@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -80,5 +81,7 @@ std::optional<QStringList> emulatorAccelerators(const QString& executable);
 // True when the emulator can show a window of its own (its GTK or SDL display is there), as
 // "-display help" tells.
 bool hasWindowDisplay(const QString& executable);
+// True when that output of "-display help" lists the GTK or the SDL display.
+bool listsWindowDisplay(const QByteArray& output);
 
 } // namespace ModernOptions

@@ -179,7 +179,11 @@ void MonitorClient::readSocket()
             emit dataReceived(bytes);
         return;
     }
-    const QByteArray bytes = m_socket->readAll();
+    receiveTelnet(m_socket->readAll());
+}
+
+void MonitorClient::receiveTelnet(const QByteArray& bytes)
+{
     m_received.clear();
     telnet_recv(m_telnet, bytes.constData(), size_t(bytes.size()));
     if (!m_received.isEmpty())

@@ -41,6 +41,9 @@ public:
     bool SendMonitorCommand(const QString& text, QString* error = nullptr);
     // Sends bytes as they are (typed keys, the terminal's answers).
     bool sendData(const QByteArray& bytes, QString* error = nullptr);
+    // What the TCP connection read: the telnet protocol is taken out and answered, the monitor's
+    // text goes on through dataReceived(). Called by the socket; the fuzz entry feeds it alone.
+    void receiveTelnet(const QByteArray& bytes);
 
 signals:
     void connected();

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QtEndian>
 
 namespace ImageFormat {
 
@@ -20,28 +21,54 @@ constexpr NameFormat kByName[] = {
     {"vhdx", "vhdx"},   {"vdi", "vdi"},   {"qed", "qed"},
 };
 
+// QEMU reads the first 512 bytes of an image to tell its format.
+constexpr qint64 headerBytes = 512;
+constexpr qsizetype vdiSignatureOffset = 64;
+constexpr quint32 vdiSignature = 0xbeda107f;
+
+// A host device is raw; a file below /dev (/dev/shm) is a file like any other.
+bool isHostDevice(const QString& path)
+{
+    return path.startsWith(QLatin1String("/dev/")) && !QFileInfo(path).isFile();
+}
+
 } // namespace
 
 QString ofHeader(const QByteArray& head)
 {
-    if (head.startsWith("QFI\xfb") && head.size() >= 8)
-        return head.at(7) == 1 ? QStringLiteral("qcow") : QStringLiteral("qcow2");
-    if (head.startsWith("KDMV") || head.startsWith("# Disk DescriptorFile"))
+    const auto startsWith = [&head](const char* magic, qsizetype size) {
+        return head.startsWith(QByteArrayView(magic, size));
+    };
+    // QEMU tells qcow from qcow2 by the whole 32-bit version after the magic; other versions are
+    // neither.
+    if (startsWith("QFI\xfb", 4) && head.size() >= 8) {
+        const quint32 version = qFromBigEndian<quint32>(head.constData() + 4);
+        if (version == 1)
+            return QStringLiteral("qcow");
+        if (version >= 2)
+            return QStringLiteral("qcow2");
+        return QStringLiteral("raw");
+    }
+    if (startsWith("KDMV", 4) || startsWith("COWD", 4) || head.startsWith("# Disk DescriptorFile"))
         return QStringLiteral("vmdk");
-    if (head.startsWith("conectix"))
+    if (startsWith("conectix", 8))
         return QStringLiteral("vpc");
-    if (head.startsWith("QED\0"))
+    // The magic's last byte is a NUL.
+    if (startsWith("QED\0", 4))
         return QStringLiteral("qed");
-    if (head.startsWith("<<< ") && head.contains("VirtualBox Disk Image"))
-        return QStringLiteral("vdi");
-    if (head.startsWith("vhdxfile"))
+    if (startsWith("vhdxfile", 8))
         return QStringLiteral("vhdx");
+    // QEMU knows a VDI image by the signature after its 64-byte text line, not by the text, which
+    // differs between the programs that write one.
+    if (head.size() >= vdiSignatureOffset + 4 &&
+        qFromLittleEndian<quint32>(head.constData() + vdiSignatureOffset) == vdiSignature)
+        return QStringLiteral("vdi");
     return QStringLiteral("raw");
 }
 
 QString ofName(const QString& path)
 {
-    if (path.startsWith(QLatin1String("/dev/")) || path.startsWith(QLatin1String("fat:")))
+    if (isHostDevice(path) || path.startsWith(QLatin1String("fat:")))
         return QStringLiteral("raw");
     const QString suffix = QFileInfo(path).suffix().toLower();
     for (const NameFormat& row : kByName) {
@@ -56,12 +83,12 @@ QString ofFile(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("raw");
-    return ofHeader(file.read(64));
+    return ofHeader(file.read(headerBytes));
 }
 
 bool containerNamedRaw(const QString& path)
 {
-    return ofName(path) == QLatin1String("raw") && !path.startsWith(QLatin1String("/dev/")) &&
+    return ofName(path) == QLatin1String("raw") && !isHostDevice(path) &&
            !path.startsWith(QLatin1String("fat:")) && ofFile(path) != QLatin1String("raw");
 }
 

@@ -8,7 +8,7 @@
 // file as its backing or data file.
 namespace ImageFormat {
 
-// The format QEMU would read from the image's first bytes ("qcow", "qcow2", "vmdk", "vpc", "qed",
+// The format QEMU would read from the image's first bytes (ofFile reads 512, as QEMU does) ("qcow", "qcow2", "vmdk", "vpc", "qed",
 // "vdi", "vhdx"), or "raw" when none is recognised.
 QString ofHeader(const QByteArray& head);
 

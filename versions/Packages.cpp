@@ -381,6 +381,10 @@ bool ExtractPackage(const QString& archivePath, const QString& folder,
         QByteArray path = rawName ? QByteArray(rawName) : QByteArray();
         if (!staysBelow(path))
             return refuse(error, QStringLiteral("unsafe entry %1").arg(entryName(path)));
+        // A name that does not read back as the same bytes (not UTF-8) could not be named again:
+        // the folder would stay behind when the version is removed.
+        if (QFile::encodeName(entryName(path)) != path)
+            return refuse(error, QStringLiteral("unreadable entry name %1").arg(entryName(path)));
         path.replace('\\', '/');
         lib.archive_entry_set_pathname(entry, path.constData());
         if (passesThroughLink(root, path))

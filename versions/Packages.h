@@ -68,10 +68,10 @@ struct ExtractLimits
 };
 
 // Extracts every entry of a ZIP archive into folder, keeping stored folders and overwriting files.
-// Entries with an absolute path, a ".." part, a path through a symbolic link, a link pointing
-// anywhere but below itself, or a kind other than file, folder or link refuse the archive, as does
-// an archive growing past the limits; nothing is ever written outside folder. progress gets the
-// archive bytes read so far and the archive's size.
+// Entries with an absolute path, a ".." part, a name that is not UTF-8, a path through a symbolic
+// link, a link pointing anywhere but below itself, or a kind other than file, folder or link refuse
+// the archive, as does an archive growing past the limits; nothing is ever written outside folder.
+// progress gets the archive bytes read so far and the archive's size.
 bool ExtractPackage(const QString& archive, const QString& folder,
                     const std::function<void(qint64 done, qint64 total)>& progress,
                     QString* error = nullptr, const ExtractLimits& limits = {});

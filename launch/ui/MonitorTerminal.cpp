@@ -272,7 +272,8 @@ void MonitorTerminal::fitToWidget()
     if (m_cell.isEmpty() || !isVisible())
         return;
     const int rowCount = qMax(1, height() / m_cell.height());
-    const int columnCount = qMax(1, width() / m_cell.width());
+    // Two columns at least: libvterm crashes writing a wide character into a one-column screen.
+    const int columnCount = qMax(2, width() / m_cell.width());
     if (rowCount != rows() || columnCount != columns())
         vterm_set_size(m_vterm, rowCount, columnCount);
     update();
