@@ -7,7 +7,7 @@
 #include "launch/Panels.h"
 #include "launch/Snapshots.h"
 #include "launch/ui/MonitorTerminal.h"
-#include "media/ImageFormat.h"
+#include "model/ImageFormat.h"
 #include "model/IniFile.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
