@@ -13,6 +13,7 @@
 #include "library/NewVM.h"
 #include "library/OsProfiles.h"
 #include "media/DiskImages.h"
+#include "model/ApprovedValues.h"
 #include "model/ProgramFolder.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
@@ -121,6 +122,7 @@ QString Bench::compose(const QString& name, const QString& hardware, const QStri
     WriteVMFileValue(vm, s("Ports"), s("SerialCount"), s("1"));
     WriteVMFileValue(vm, s("Serial Port 1"), s("SerialTy"), s("2"));
     WriteVMFileValue(vm, s("Serial Port 1"), s("Serial"), serial);
+    ApprovedValues::approve(vm, s("Serial Port 1"), s("Serial"), serial);
     // Sound depends on the host's sound system; it is no part of what is measured.
     WriteVMFileValue(vm, s("Audio"), s("Enable Sound"), s("No"));
     return vm;

@@ -1,6 +1,7 @@
 #include "settings/HardwareEditing.h"
 
 #include "library/VMStores.h"
+#include "model/ModernHardware.h"
 #include "model/TableHandle.h"
 #include "model/VMContext.h"
 #include "platform/Host.h"
@@ -384,6 +385,7 @@ DisplayPreset PresetDisplay(VMContext& vm)
     preset.modes = DisplayModes(preset.lacksIntegrated);
     preset.vncNumber =
         clamped(WholeNumber(vm.ReadVMValue(Hardware, VncNumber), 1), VncNumberRange());
+    preset.vncSocket = vm.ReadVMValue(Hardware, ModernHardware::VncSocketKey()) == Yes;
     const QString stored = vm.ReadVMValue(Hardware, OutputId);
     // Anything but the four modes is shown as QEMU's own window, the mode the settings view turns
     // such a value into.
@@ -403,7 +405,7 @@ QString DisplayRefusal()
         "You cannot use the Vimor as the main display, with the selected version of QEMU");
 }
 
-void SaveDisplay(VMContext& vm, int mode, int vncNumber)
+void SaveDisplay(VMContext& vm, int mode, int vncNumber, bool vncSocket)
 {
     KeyWriter write(vm);
     switch (mode) {
@@ -419,6 +421,7 @@ void SaveDisplay(VMContext& vm, int mode, int vncNumber)
         write(Hardware, OutputId, QStringLiteral("2"));
         write(Hardware, Output, QStringLiteral("VNC Client"));
         write(Hardware, VncNumber, QString::number(vncNumber));
+        write(Hardware, ModernHardware::VncSocketKey(), vncSocket ? Yes : No);
         break;
     case FullScreenDisplay:
         write(Hardware, OutputId, QStringLiteral("3"));

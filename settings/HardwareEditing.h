@@ -135,6 +135,7 @@ struct DisplayPreset
     QStringList modes;
     int mode = IntegratedDisplay;
     int vncNumber = 1;
+    bool vncSocket = false; // served on a private socket instead of a port
 };
 
 // The VNC display number a port 5900 + n allows.
@@ -144,7 +145,7 @@ DisplayPreset PresetDisplay(VMContext& vm);
 // True when the integrated display is chosen for a version that cannot show it.
 bool DisplayRefused(int mode, bool lacksIntegrated);
 QString DisplayRefusal();
-void SaveDisplay(VMContext& vm, int mode, int vncNumber);
+void SaveDisplay(VMContext& vm, int mode, int vncNumber, bool vncSocket = false);
 
 // ---- Sound and video cards ------------------------------------------------------------------
 

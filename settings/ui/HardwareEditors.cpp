@@ -252,7 +252,7 @@ void HardwareEditors::editDisplay()
     m_display->load(PresetDisplay(m_vm));
     if (!run(*m_display))
         return;
-    SaveDisplay(m_vm, m_display->mode(), m_display->vncNumber());
+    SaveDisplay(m_vm, m_display->mode(), m_display->vncNumber(), m_display->vncSocket());
     m_vm.ShowSettings();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/ui/Interaction.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -51,6 +52,13 @@ MainDisplayDialog::MainDisplayDialog(QWidget* parent) : QDialog(parent)
         new QLabel(QStringLiteral("Please specify the VNC Display Number"), m_vncPanel));
     m_vncNumber = new QSpinBox(m_vncPanel);
     panelLayout->addWidget(m_vncNumber);
+    // A port is reached by every local user (with the password shown at each start); a socket
+    // in the private folder only by this user's programs.
+    m_vncSocket = new QCheckBox(
+        QStringLiteral("Serve it on a private socket instead of a port (only your own programs "
+                       "can connect)"),
+        m_vncPanel);
+    panelLayout->addWidget(m_vncSocket);
     frameLayout->addWidget(m_vncPanel);
     layout->addWidget(frame);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -67,6 +75,7 @@ void MainDisplayDialog::load(const HardwareEditing::DisplayPreset& preset)
     const HardwareEditing::NumberRange range = HardwareEditing::VncNumberRange();
     m_vncNumber->setRange(range.minimum, range.maximum);
     m_vncNumber->setValue(preset.vncNumber);
+    m_vncSocket->setChecked(preset.vncSocket);
     m_modes->clear();
     m_modes->addItems(preset.modes);
     m_modes->setCurrentIndex(preset.mode);
@@ -83,6 +92,11 @@ int MainDisplayDialog::vncNumber()
 {
     m_vncNumber->interpretText();
     return m_vncNumber->value();
+}
+
+bool MainDisplayDialog::vncSocket() const
+{
+    return m_vncSocket->isChecked();
 }
 
 void MainDisplayDialog::accept()

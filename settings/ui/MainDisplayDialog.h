@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QSpinBox;
 class QWidget;
@@ -22,9 +23,11 @@ public:
     int mode() const;
     // The VNC display number the box holds, typed text included.
     int vncNumber();
+    bool vncSocket() const;
     QComboBox* modeList() const { return m_modes; }
     QSpinBox* vncNumberBox() const { return m_vncNumber; }
     QWidget* vncPanel() const { return m_vncPanel; }
+    QCheckBox* vncSocketBox() const { return m_vncSocket; }
 
     void accept() override;
 
@@ -36,4 +39,5 @@ private:
     QComboBox* m_modes = nullptr;
     QWidget* m_vncPanel = nullptr;
     QSpinBox* m_vncNumber = nullptr;
+    QCheckBox* m_vncSocket = nullptr;
 };

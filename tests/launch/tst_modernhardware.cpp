@@ -6,6 +6,7 @@
 #include "launch/ui/MonitorTerminal.h"
 #include "library/NewVM.h"
 #include "media/DiskImages.h"
+#include "model/ApprovedValues.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
@@ -154,6 +155,9 @@ QString TestModernHardware::compose(const QString& name, const QString& profile)
     WriteVMFileValue(vm, s("Ports"), s("SerialCount"), s("1"));
     WriteVMFileValue(vm, s("Serial Port 1"), s("SerialTy"), s("2"));
     WriteVMFileValue(vm, s("Serial Port 1"), s("Serial"), m_folder->file(name + s(".serial")));
+    // As the editor would have written it.
+    ApprovedValues::approve(vm, s("Serial Port 1"), s("Serial"),
+                            m_folder->file(name + s(".serial")));
     // Sound depends on the host's sound system; nothing here needs it.
     WriteVMFileValue(vm, s("Audio"), s("Enable Sound"), s("No"));
     m_window->BuildVMTree();

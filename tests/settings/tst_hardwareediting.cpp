@@ -639,12 +639,12 @@ void TestHardwareEditing::displayPreset()
 void TestHardwareEditing::displaySave_data()
 {
     QTest::addColumn<int>("mode");
-    QTest::addColumn<QStringList>("expected"); // OutputID, Output, VNC Number
-    QTest::newRow("integrated") << 0 << QStringList{s("0"), s("Vimor (Default)"), s("1")};
-    QTest::newRow("window") << 1 << QStringList{s("1"), s("QEMU Window"), s("1")};
-    QTest::newRow("VNC") << 2 << QStringList{s("2"), s("VNC Client"), s("3")};
-    QTest::newRow("full screen") << 3 << QStringList{s("3"), s("Full Screen Display"), s("1")};
-    QTest::newRow("no selection") << -1 << QStringList{s("1"), s("QEMU Window"), s("1")};
+    QTest::addColumn<QStringList>("expected"); // OutputID, Output, VNC Number, VNC Socket
+    QTest::newRow("integrated") << 0 << QStringList{s("0"), s("Vimor (Default)"), s("1"), {}};
+    QTest::newRow("window") << 1 << QStringList{s("1"), s("QEMU Window"), s("1"), {}};
+    QTest::newRow("VNC on a socket") << 2 << QStringList{s("2"), s("VNC Client"), s("3"), s("Yes")};
+    QTest::newRow("full screen") << 3 << QStringList{s("3"), s("Full Screen Display"), s("1"), {}};
+    QTest::newRow("no selection") << -1 << QStringList{s("1"), s("QEMU Window"), s("1"), {}};
 }
 
 void TestHardwareEditing::displaySave()
@@ -652,9 +652,9 @@ void TestHardwareEditing::displaySave()
     QFETCH(int, mode);
     QFETCH(QStringList, expected);
     start({key("Hardware", "VNC Number", "1")});
-    SaveDisplay(*m_window, mode, 3);
+    SaveDisplay(*m_window, mode, 3, true);
     QCOMPARE((QStringList{read("Hardware", "OutputID"), read("Hardware", "Output"),
-                          read("Hardware", "VNC Number")}),
+                          read("Hardware", "VNC Number"), read("Hardware", "VNC Socket")}),
              expected);
 }
 
