@@ -1282,7 +1282,7 @@ bool UsesMonitor(VMContext& vm, const QString& vmFile)
            QemuGeneration::isModern(versions.VersionCode(versionId));
 }
 
-std::optional<VncAccess> TakeVncAccess(VMContext& vm, const QString& vmFile)
+std::optional<VncAccess> TakeVncAccess(VMContext& vm, const QString& vmFile, bool remove)
 {
     const QString hardware = s("Hardware");
     const QString display = ReadVMFileValue(vmFile, hardware, s("VNC Number"));
@@ -1304,7 +1304,8 @@ std::optional<VncAccess> TakeVncAccess(VMContext& vm, const QString& vmFile)
     if (folder.isEmpty() || !secret.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QString password = QString::fromUtf8(secret.readAll());
-    secret.remove();
+    if (remove)
+        secret.remove();
     return VncAccess{QStringLiteral("127.0.0.1:") + QString::number(5900 + display.toInt()),
                      password, false};
 }

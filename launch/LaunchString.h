@@ -71,8 +71,8 @@ struct VncAccess
 
 // The VNC server of a VM whose start was just confirmed; nullopt when it has none, or one without
 // a password (a port of QEMU before 7.2). The password is read from the private file that handed
-// it to QEMU, which has read it as it started, and the file is removed.
-std::optional<VncAccess> TakeVncAccess(VMContext& vm, const QString& vmFile);
+// it to QEMU; once QEMU has read it as it started (remove), the file is removed.
+std::optional<VncAccess> TakeVncAccess(VMContext& vm, const QString& vmFile, bool remove = true);
 
 // The folder handed to "-L" for the default BIOS: the VM's version folder when it holds a "*.bin"
 // file, else the last of its subfolders (by name, ignoring case) that does; empty when none does.

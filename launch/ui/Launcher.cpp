@@ -580,8 +580,10 @@ void Launcher::DebugLaunch(const QString& vmFile, const QString& launchString)
         m_host.setMainWindowEnabled(true);
         return;
     }
-    if (const qint64 pid = waitForConsole(*console, pidFile))
+    if (const qint64 pid = waitForConsole(*console, pidFile)) {
         recordRunning(vmFile, pid);
+        showVncAccess(vmFile, false);
+    }
     m_host.setMainWindowEnabled(true);
 }
 
@@ -767,9 +769,10 @@ void Launcher::dropDiskSecrets()
             QFile::remove(secret);
 }
 
-void Launcher::showVncAccess(const QString& vmFile)
+void Launcher::showVncAccess(const QString& vmFile, bool started)
 {
-    const std::optional<VncAccess> access = TakeVncAccess(m_vm, vmFile);
+    // A QEMU still to start in a debug console has yet to read its password file.
+    const std::optional<VncAccess> access = TakeVncAccess(m_vm, vmFile, started);
     if (!access)
         return;
     auto* window =

@@ -120,7 +120,7 @@ private:
     void ProcTimerTimer();
     // Shows, beside the main window, where the VNC server of a VM just started listens and the
     // password of its run.
-    void showVncAccess(const QString& vmFile);
+    void showVncAccess(const QString& vmFile, bool started = true);
     // False when a VM of today's QEMU would show its screen in a window QEMU cannot open.
     bool windowDisplayAvailable();
     void DebugLaunch(const QString& vmFile, const QString& launchString);
