@@ -5,6 +5,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <utility>
 #include <vterm.h>
 
 namespace {
@@ -192,8 +193,18 @@ MonitorTerminal::~MonitorTerminal()
     vterm_free(m_vterm);
 }
 
-void MonitorTerminal::feed(const QByteArray& bytes)
+void MonitorTerminal::feed(const QByteArray& received)
 {
+    // libvterm 0.3 crashes on an erase after the screen alignment test (ESC # 8) once the screen
+    // has lost rows. QEMU never sends it, so it is dropped, also when a read cuts it in two.
+    QByteArray bytes = std::exchange(m_heldBack, {}) + received;
+    while (bytes.contains("\x1b#8"))
+        bytes.replace("\x1b#8", "");
+    if (bytes.endsWith("\x1b#"))
+        m_heldBack = bytes.right(2);
+    else if (bytes.endsWith('\x1b'))
+        m_heldBack = bytes.right(1);
+    bytes.chop(m_heldBack.size());
     if (bytes.isEmpty())
         return;
     vterm_input_write(m_vterm, bytes.constData(), size_t(bytes.size()));
@@ -202,6 +213,7 @@ void MonitorTerminal::feed(const QByteArray& bytes)
 
 void MonitorTerminal::clear()
 {
+    m_heldBack.clear();
     vterm_screen_reset(m_screen, 1);
     vterm_screen_flush_damage(m_screen);
     update();
