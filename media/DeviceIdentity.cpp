@@ -1,5 +1,6 @@
 #include "media/DeviceIdentity.h"
 
+#include "media/LaunchDrives.h"
 #include "model/VMContext.h"
 
 #include <QLocale>
@@ -7,9 +8,6 @@
 namespace DeviceIdentity {
 
 namespace {
-
-const QString Drives = QStringLiteral("Drives");
-const QString Yes = QStringLiteral("Yes");
 
 // The recorded device as it is found now, or its identity alone when it is not connected.
 QString describeRecorded(const QString& identity)
@@ -106,37 +104,12 @@ bool StoreIdentity(VMContext& vm, const QString& section, const QString& key,
     return vm.WriteVMValue({}, section, KeyFor(key), identity);
 }
 
-QList<DeviceUse> LaunchDevices(const VMContext& vm)
+QList<DeviceUse> LaunchDevices(VMContext& vm)
 {
     QList<DeviceUse> uses;
-    // The user's own command line names its devices itself.
-    if (vm.ReadVMValue(QStringLiteral("Advanced"), QStringLiteral("OverrideAll")) == Yes &&
-        !vm.ReadVMValue(QStringLiteral("Advanced"), QStringLiteral("OptionalString")).isEmpty())
-        return uses;
-    const auto add = [&](const QString& section, const QString& key, const QString& what) {
-        if (HostDrives::isDeviceValue(vm.ReadVMValue(section, key)))
-            uses.append({section, key, what});
-    };
-    const char letters[] = {'A', 'B', 'C', 'D'};
-    for (int disk = 0; disk < 4; ++disk)
-        add(Drives, QStringLiteral("HD") + QLatin1Char(letters[disk]),
-            QStringLiteral("Hard Disk %1").arg(disk));
-    // The CD-ROM takes the place of hard disk 2 only while that is empty.
-    if (vm.ReadVMValue(Drives, QStringLiteral("HDC")).isEmpty())
-        add(Drives, QStringLiteral("CDROM"), QStringLiteral("The CD-ROM"));
-    add(Drives, QStringLiteral("FloppyA"), QStringLiteral("Floppy Drive 0"));
-    add(Drives, QStringLiteral("FloppyB"), QStringLiteral("Floppy Drive 1"));
-    if (vm.ReadVMValue(QStringLiteral("Hardware"), QStringLiteral("Enable USB")) != Yes)
-        return uses;
-    bool ok = false;
-    const int count =
-        vm.ReadVMValue(QStringLiteral("USB Devices"), QStringLiteral("Count")).toInt(&ok);
-    for (int n = 1; ok && n <= count && n <= 1000; ++n) {
-        const QString section = QStringLiteral("USB Device ") + QString::number(n);
-        const QString type = vm.ReadVMValue(section, QStringLiteral("Type"));
-        if (type == QLatin1String("DRIVE") || type == QLatin1String("USBDISK"))
-            add(section, QStringLiteral("DrivePath"), section);
-    }
+    for (const LaunchDrives::Drive& drive : LaunchDrives::Of(vm))
+        if (HostDrives::isDeviceValue(drive.value))
+            uses.append({drive.section, drive.key, drive.what});
     return uses;
 }
 

@@ -62,6 +62,6 @@ struct DeviceUse
     QString what;
 };
 // The device values of the selected VM, in the order the launch uses them.
-QList<DeviceUse> LaunchDevices(const VMContext& vm);
+QList<DeviceUse> LaunchDevices(VMContext& vm);
 
 } // namespace DeviceIdentity
