@@ -5,7 +5,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include <utility>
 #include <vterm.h>
 
 namespace {
@@ -193,18 +192,8 @@ MonitorTerminal::~MonitorTerminal()
     vterm_free(m_vterm);
 }
 
-void MonitorTerminal::feed(const QByteArray& received)
+void MonitorTerminal::feed(const QByteArray& bytes)
 {
-    // libvterm 0.3 crashes on an erase after the screen alignment test (ESC # 8) once the screen
-    // has lost rows. QEMU never sends it, so it is dropped, also when a read cuts it in two.
-    QByteArray bytes = std::exchange(m_heldBack, {}) + received;
-    while (bytes.contains("\x1b#8"))
-        bytes.replace("\x1b#8", "");
-    if (bytes.endsWith("\x1b#"))
-        m_heldBack = bytes.right(2);
-    else if (bytes.endsWith('\x1b'))
-        m_heldBack = bytes.right(1);
-    bytes.chop(m_heldBack.size());
     if (bytes.isEmpty())
         return;
     vterm_input_write(m_vterm, bytes.constData(), size_t(bytes.size()));
@@ -213,7 +202,6 @@ void MonitorTerminal::feed(const QByteArray& received)
 
 void MonitorTerminal::clear()
 {
-    m_heldBack.clear();
     vterm_screen_reset(m_screen, 1);
     vterm_screen_flush_damage(m_screen);
     update();
@@ -286,6 +274,21 @@ void MonitorTerminal::fitToWidget()
     const int rowCount = qMax(1, height() / m_cell.height());
     // Two columns at least: libvterm crashes writing a wide character into a one-column screen.
     const int columnCount = qMax(2, width() / m_cell.width());
+    if (rowCount < rows()) {
+        // libvterm 0.1 crashes on a later erase when a smaller screen cuts off written rows below
+        // the cursor. The cut would drop them anyway, so they are erased first (cursor kept).
+        VTermPos cursor{};
+        vterm_state_get_cursorpos(vterm_obtain_state(m_vterm), &cursor);
+        if (cursor.row < rowCount) {
+            const QByteArray erase = QByteArray("\x1b"
+                                                "7\x1b[") +
+                                     QByteArray::number(rowCount + 1) +
+                                     QByteArray(";1H\x1b[J\x1b"
+                                                "8");
+            vterm_input_write(m_vterm, erase.constData(), size_t(erase.size()));
+            vterm_screen_flush_damage(m_screen);
+        }
+    }
     if (rowCount != rows() || columnCount != columns())
         vterm_set_size(m_vterm, rowCount, columnCount);
     update();

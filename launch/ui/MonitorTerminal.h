@@ -54,7 +54,6 @@ private:
     void fitToWidget();
 
     VTerm* m_vterm = nullptr;
-    QByteArray m_heldBack; // the start of an escape sequence a read cut off
     VTermScreen* m_screen = nullptr;
     QSize m_cell;
     int m_cursorRow = 0;
