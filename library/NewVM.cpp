@@ -164,7 +164,9 @@ void applyInstallMedium(const Plan& plan, bool bootOrder, KeyWriter& write)
     const QString drive = floppy ? QStringLiteral("FloppyA") : QStringLiteral("CDROM");
     write(Drives, drive, plan.installMedium);
     write(Drives, ImageFormat::KeyFor(drive),
-          ImageFormat::whenChosen(ProgramFolder::nativeExpanded(plan.installMedium)));
+          plan.installMediumFormat.isEmpty()
+              ? ImageFormat::whenChosen(ProgramFolder::nativeExpanded(plan.installMedium))
+              : plan.installMediumFormat);
     if (bootOrder) {
         write(Drives, QStringLiteral("BootOrder"),
               floppy ? QStringLiteral("Floppy Drive|Hard Drive")
@@ -387,7 +389,8 @@ QString ComposeVM(const Plan& plan, VersionRegistry& registry, const DiskCreator
     } else if (plan.disk == DiskChoice::Existing) {
         write(Drives, QStringLiteral("HDA"), plan.existingDisk);
         write(Drives, ImageFormat::KeyFor(QStringLiteral("HDA")),
-              ImageFormat::whenChosen(plan.existingDisk));
+              plan.existingDiskFormat.isEmpty() ? ImageFormat::whenChosen(plan.existingDisk)
+                                                : plan.existingDiskFormat);
         if (plan.existingEncrypted)
             write(Drives, QStringLiteral("HDAEnc"), Yes);
     }

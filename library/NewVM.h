@@ -117,6 +117,8 @@ struct Plan
     bool compress = false;
     bool encrypt = false;
     QString existingDisk;
+    // Its format as the user settled it when choosing it; empty: what the file says.
+    QString existingDiskFormat;
     bool existingEncrypted = false;
     QString kernel;
     QString initrd;
@@ -126,6 +128,7 @@ struct Plan
     HardwarePreset hardware;
     // The disc (or floppy image) to install from, as the user gave it; empty for none.
     QString installMedium;
+    QString installMediumFormat; // as existingDiskFormat
 };
 
 // Why the installation medium cannot be used, as the message to show; empty when it can (an

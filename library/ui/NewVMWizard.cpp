@@ -6,7 +6,9 @@
 #include "media/DiskImages.h"
 #include "media/DriveValues.h"
 #include "media/ui/DiskCreation.h"
+#include "media/ui/DriveFormatChoice.h"
 #include "model/HardwareCatalogue.h"
+#include "model/ProgramFolder.h"
 #include "model/VMContext.h"
 #include "platform/ui/Interaction.h"
 #include "versions/VersionRegistry.h"
@@ -354,8 +356,15 @@ QString NewVMWizard::NewVMClick()
         return {};
     QWidget* const parent = m_vm.dialogParent();
     QString error;
+    NewVM::Plan chosen = plan();
+    // A cloud image named .img is offered with its container's format, as in the drive editors.
+    if (chosen.disk == NewVM::DiskChoice::Existing && !chosen.existingDisk.isEmpty())
+        chosen.existingDiskFormat = DriveFormatChoice::ForChosenFile(parent, chosen.existingDisk);
+    if (!chosen.installMedium.isEmpty())
+        chosen.installMediumFormat = DriveFormatChoice::ForChosenFile(
+            parent, ProgramFolder::nativeExpanded(chosen.installMedium));
     const QString vmFile = NewVM::ComposeVM(
-        plan(), m_vm.versions(),
+        chosen, m_vm.versions(),
         [parent](int type, int sizeMB, bool compress, bool encrypt, const QString& basePath) {
             return DiskCreation::CreateDiskImage(parent, type, sizeMB, compress, encrypt, basePath);
         },

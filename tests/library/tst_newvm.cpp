@@ -917,9 +917,14 @@ void TestNewVM::linuxPresetAndInstallMedium()
     QVERIFY(!m_script->shownTexts().filter(s("/nonexistent/d.iso")).isEmpty());
     QVERIFY(!QFileInfo::exists(vmPath(s("Deb.vm2"))));
 
+    // A medium named like a raw image that holds a qcow2 one is offered with that format.
     const QString medium = m_folder->file(s("Media/debian.iso"));
-    const QString vm = runWizard(
-        [&](NewVMWizard& wizard) { return finishWith(wizard, s("Deb"), s("Debian 12"), medium); });
+    QVERIFY(m_folder->write(s("Media/debian.iso"), QByteArray("QFI\xfb\0\0\0\3", 8)));
+    const QString vm = runWizard([&](NewVMWizard& wizard) {
+        m_script->answerMessage(Interaction::Answer::Yes);
+        return finishWith(wizard, s("Deb"), s("Debian 12"), medium);
+    });
+    QVERIFY(m_script->shownTexts().last().contains(s("holds a qcow2 image")));
     QCOMPARE(vm, vmPath(s("Deb.vm2")));
     const auto read = [&vm](const char* section, const char* key) {
         return ReadVMFileValue(vm, s(section), s(key));
@@ -942,6 +947,7 @@ void TestNewVM::linuxPresetAndInstallMedium()
         {{"Hardware", "VirtIO RNG"}, s("Yes")},
         {{"Hardware", "Use Local Time"}, s("No")},
         {{"Drives", "CDROM"}, medium},
+        {{"Drives", "CDROM Format"}, s("qcow2")},
         {{"Drives", "BootOrder"}, s("CD/DVD Drive|Hard Drive")},
         {{"Drives", "HDA"}, s("Deb.qcow2")},
     };
