@@ -192,8 +192,46 @@ MonitorTerminal::~MonitorTerminal()
     vterm_free(m_vterm);
 }
 
-void MonitorTerminal::feed(const QByteArray& bytes)
+QByteArray MonitorTerminal::withoutRepeats(const QByteArray& received)
 {
+    // libvterm 0.1.4 loops for ever on a repeat (CSI ... b) with no character before it; QEMU's
+    // monitor never sends one, so every repeat is dropped, also when a read cuts it in two.
+    constexpr char Escape = '\x1b';
+    QByteArray out;
+    out.reserve(received.size());
+    for (const char c : received) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (m_sequence.isEmpty()) {
+            if (c == Escape)
+                m_sequence = QByteArray(1, c);
+            else
+                out += c;
+        } else if (m_sequence.size() == 1) {
+            if (c == '[') {
+                m_sequence += c;
+            } else {
+                out += m_sequence + c;
+                m_sequence.clear();
+            }
+        } else if (c == Escape) {
+            out += m_sequence;
+            m_sequence = QByteArray(1, c);
+        } else if (byte < 0x20) {
+            out += c; // a control inside a sequence acts at once and leaves the sequence open
+        } else if (byte < 0x40 && m_sequence.size() < 64) {
+            m_sequence += c; // parameters and intermediates
+        } else {
+            if (c != 'b')
+                out += m_sequence + c;
+            m_sequence.clear();
+        }
+    }
+    return out;
+}
+
+void MonitorTerminal::feed(const QByteArray& received)
+{
+    const QByteArray bytes = withoutRepeats(received);
     if (bytes.isEmpty())
         return;
     vterm_input_write(m_vterm, bytes.constData(), size_t(bytes.size()));
@@ -202,6 +240,7 @@ void MonitorTerminal::feed(const QByteArray& bytes)
 
 void MonitorTerminal::clear()
 {
+    m_sequence.clear();
     vterm_screen_reset(m_screen, 1);
     vterm_screen_flush_damage(m_screen);
     update();

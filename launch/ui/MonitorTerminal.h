@@ -50,10 +50,12 @@ private:
     // The library's callbacks, kept out of this header with the library's types.
     friend struct MonitorTerminalCallbacks;
 
+    QByteArray withoutRepeats(const QByteArray& received);
     QRect cellRect(int row, int column, int rowCount = 1, int columnCount = 1) const;
     void fitToWidget();
 
     VTerm* m_vterm = nullptr;
+    QByteArray m_sequence; // an escape sequence begun in an earlier read
     VTermScreen* m_screen = nullptr;
     QSize m_cell;
     int m_cursorRow = 0;
