@@ -194,8 +194,10 @@ MonitorTerminal::~MonitorTerminal()
 
 QByteArray MonitorTerminal::withoutRepeats(const QByteArray& received)
 {
-    // libvterm 0.1.4 loops for ever on a repeat (CSI ... b) with no character before it; QEMU's
-    // monitor never sends one, so every repeat is dropped, also when a read cuts it in two.
+    // libvterm 0.1.4 loops for ever on a repeat (CSI ... b) with no character before it, and
+    // writes past its arguments on a sequence with more than 16 of them or with sub-arguments
+    // (":"). QEMU's monitor sends none of these, so they are dropped whole, also when a read cuts
+    // one in two.
     constexpr char Escape = '\x1b';
     QByteArray out;
     out.reserve(received.size());
@@ -218,10 +220,12 @@ QByteArray MonitorTerminal::withoutRepeats(const QByteArray& received)
             m_sequence = QByteArray(1, c);
         } else if (byte < 0x20) {
             out += c; // a control inside a sequence acts at once and leaves the sequence open
-        } else if (byte < 0x40 && m_sequence.size() < 64) {
-            m_sequence += c; // parameters and intermediates
+        } else if (byte < 0x40) {
+            if (m_sequence.size() < 256) // beyond, it is dropped anyway
+                m_sequence += c;         // parameters and intermediates
         } else {
-            if (c != 'b')
+            if (c != 'b' && m_sequence.size() <= 64 && !m_sequence.contains(':') &&
+                m_sequence.count(';') < 16)
                 out += m_sequence + c;
             m_sequence.clear();
         }
