@@ -197,7 +197,8 @@ QByteArray MonitorTerminal::withoutRepeats(const QByteArray& received)
     // libvterm 0.1.4 loops for ever on a repeat (CSI ... b) with no character before it, and
     // writes past its arguments on a sequence with more than 16 of them or with sub-arguments
     // (":"). QEMU's monitor sends none of these, so they are dropped whole, also when a read cuts
-    // one in two.
+    // one in two. The states follow the library's parser: a control inside a sequence acts at
+    // once and leaves the sequence open, another escape starts afresh, DEL is ignored.
     constexpr char Escape = '\x1b';
     QByteArray out;
     out.reserve(received.size());
@@ -208,6 +209,10 @@ QByteArray MonitorTerminal::withoutRepeats(const QByteArray& received)
                 m_sequence = QByteArray(1, c);
             else
                 out += c;
+        } else if (c == Escape) {
+            m_sequence = QByteArray(1, c); // what was begun is abandoned, here as there
+        } else if (byte < 0x20) {
+            out += c;
         } else if (m_sequence.size() == 1) {
             if (c == '[') {
                 m_sequence += c;
@@ -215,20 +220,16 @@ QByteArray MonitorTerminal::withoutRepeats(const QByteArray& received)
                 out += m_sequence + c;
                 m_sequence.clear();
             }
-        } else if (c == Escape) {
-            out += m_sequence;
-            m_sequence = QByteArray(1, c);
-        } else if (byte < 0x20) {
-            out += c; // a control inside a sequence acts at once and leaves the sequence open
         } else if (byte < 0x40) {
             if (m_sequence.size() < 256) // beyond, it is dropped anyway
                 m_sequence += c;         // parameters and intermediates
-        } else {
+        } else if (byte < 0x7f) {
             if (c != 'b' && m_sequence.size() <= 64 && !m_sequence.contains(':') &&
                 m_sequence.count(';') < 16)
                 out += m_sequence + c;
             m_sequence.clear();
         }
+        // DEL and bytes above ASCII inside a sequence end nothing and are left out.
     }
     return out;
 }
