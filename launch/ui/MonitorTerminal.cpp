@@ -315,8 +315,9 @@ void MonitorTerminal::fitToWidget()
     // so what QEMU prints meanwhile is not squeezed into a line or two.
     if (m_cell.isEmpty() || !isVisible())
         return;
-    const int rowCount = qMax(1, height() / m_cell.height());
-    // Two columns at least: libvterm crashes writing a wide character into a one-column screen.
+    // Two rows and two columns at least: libvterm crashes on a one-row screen, and writing a wide
+    // character into a one-column one.
+    const int rowCount = qMax(2, height() / m_cell.height());
     const int columnCount = qMax(2, width() / m_cell.width());
     if (rowCount < rows()) {
         // libvterm 0.1 crashes on a later erase when a smaller screen cuts off written rows below
