@@ -320,19 +320,21 @@ void MonitorTerminal::fitToWidget()
     const int rowCount = qMax(2, height() / m_cell.height());
     const int columnCount = qMax(2, width() / m_cell.width());
     if (rowCount < rows()) {
-        // libvterm 0.1 crashes on a later erase when a smaller screen cuts off written rows below
-        // the cursor. The cut would drop them anyway, so they are erased first (cursor kept).
+        // libvterm 0.1 crashes on a later erase when a smaller screen cuts off written rows. So
+        // the screen is first scrolled until the cursor's line fits, and the rows the smaller
+        // screen drops are blanked; the cursor stays on its text.
         VTermPos cursor{};
         vterm_state_get_cursorpos(vterm_obtain_state(m_vterm), &cursor);
-        if (cursor.row < rowCount) {
-            const QByteArray erase = QByteArray("\x1b"
-                                                "7\x1b[") +
-                                     QByteArray::number(rowCount + 1) +
-                                     QByteArray(";1H\x1b[J\x1b"
-                                                "8");
-            vterm_input_write(m_vterm, erase.constData(), size_t(erase.size()));
-            vterm_screen_flush_damage(m_screen);
+        QByteArray moves = QByteArray("\x1b[r");
+        if (const int up = cursor.row - rowCount + 1; up > 0) {
+            moves += "\x1b[" + QByteArray::number(rows()) + ";1H" + QByteArray(up, '\n');
+            cursor.row -= up;
         }
+        moves += "\x1b[" + QByteArray::number(rowCount + 1) + ";1H\x1b[J\x1b[" +
+                 QByteArray::number(cursor.row + 1) + ';' + QByteArray::number(cursor.col + 1) +
+                 'H';
+        vterm_input_write(m_vterm, moves.constData(), size_t(moves.size()));
+        vterm_screen_flush_damage(m_screen);
     }
     if (rowCount != rows() || columnCount != columns())
         vterm_set_size(m_vterm, rowCount, columnCount);
