@@ -213,8 +213,9 @@ QByteArray MonitorTerminal::withoutRepeats(const QByteArray& received)
             m_sequence = QByteArray(1, c); // what was begun is abandoned, here as there
         } else if (byte < 0x20) {
             out += c;
-        } else if (m_sequence.size() == 1) {
-            if (c == '[') {
+        } else if (!m_sequence.contains('[')) {
+            // An escape, perhaps with intermediates ("ESC ! ["): "[" makes it a CSI there too.
+            if (c == '[' || (byte < 0x30 && m_sequence.size() < 256)) {
                 m_sequence += c;
             } else {
                 out += m_sequence + c;
