@@ -95,9 +95,11 @@ bool containerNamedRaw(const QString& path)
 QString whenChosen(const QString& path)
 {
     const QString named = ofName(path);
-    if (named.isEmpty() || containerNamedRaw(path))
-        return ofFile(path);
-    return named;
+    if (!named.isEmpty() && (named != QLatin1String("raw") || isHostDevice(path) ||
+                             path.startsWith(QLatin1String("fat:"))))
+        return named;
+    // A name that says nothing, or says raw: the header, which is raw unless a container's.
+    return ofFile(path);
 }
 
 QString KeyFor(const QString& valueKey)
