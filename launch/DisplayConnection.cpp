@@ -522,14 +522,14 @@ DisplayConnection::~DisplayConnection()
     close();
 }
 
-void DisplayConnection::open(const QString& socketPath, int retryMs)
+void DisplayConnection::open(const QString& socketPath)
 {
     close();
     auto session = std::make_unique<Session>();
     session->owner = this;
     session->id = m_nextId++;
     session->path = QFile::encodeName(socketPath);
-    session->retryMs = retryMs;
+    session->retryMs = 5000;
     session->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (session->wake < 0) {
         const QString error = systemError(errno);
@@ -613,6 +613,12 @@ void DisplayConnection::sendPointer(int x, int y, int buttons)
     }
     m_session->wakeUp();
 }
+
+void DisplayConnection::setClipboardSharing(bool) {}
+
+void DisplayConnection::offerClipboardText(const QString&) {}
+
+void DisplayConnection::requestDesktopSize(const QSize&) {}
 
 void DisplayConnection::sessionConnected(quint64 id)
 {

@@ -35,9 +35,10 @@ public:
     explicit DisplayConnection(QObject* parent = nullptr);
     ~DisplayConnection() override;
 
-    // Drops any connection in place and connects to the socket, trying again for retryMs while it
-    // is missing or refuses (QEMU creates it while it starts).
-    void open(const QString& socketPath, int retryMs = 5000);
+    // Drops any connection in place and connects to the socket. Until close() it keeps trying while
+    // the socket is missing or refuses (QEMU creates it late when it loads a snapshot) and
+    // reconnects after a break, every tenth of a second at first and backing off to once a second.
+    void open(const QString& socketPath);
     // Drops the connection and the frame; no signal follows.
     void close();
 
@@ -57,6 +58,15 @@ public:
     // 4 the wheel.
     void sendPointer(int x, int y, int buttons);
 
+    // Whether the host's and the guest's clipboards are shared (the VNC extended clipboard, UTF-8
+    // text); taken at the next connection, so set it before open().
+    void setClipboardSharing(bool on);
+    // The host's clipboard now holds this text: the guest is told, and gets it when it asks.
+    void offerClipboardText(const QString& text);
+    // Asks the server to give the guest this resolution (RFB SetDesktopSize). A guest that follows
+    // shows in a frameResized(); the others keep their size.
+    void requestDesktopSize(const QSize& size);
+
     // The protocol thread's side of one connection.
     struct Session;
 
@@ -64,8 +74,11 @@ signals:
     void stateChanged(DisplayConnection::State state);
     void frameResized(const QSize& size);
     void frameChanged(const QList<QRect>& rects);
-    // Why the connection could not be made or broke off, as a sentence for the user.
+    // Why the connection could not be made or broke off, as a sentence for the user; once for each
+    // break, however often the retries that follow fail.
     void failed(const QString& reason);
+    // The guest's clipboard changed to this text (with sharing on).
+    void clipboardTextReceived(const QString& text);
 
 private:
     // Called in the owner's thread with what the protocol thread posted; stale sessions' posts are

@@ -101,4 +101,9 @@ quint32 keysymFromQt(int key, const QString& text)
     return 0;
 }
 
+QList<Keystroke> keystrokesForText(const QString&)
+{
+    return {};
+}
+
 } // namespace KeyCodes

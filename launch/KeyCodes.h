@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -14,5 +15,16 @@ quint32 scancodeFromXkb(quint32 keycode);
 
 // The keysym of a Qt key with its text, for platforms that report none; 0 when unknown.
 quint32 keysymFromQt(int key, const QString& text);
+
+struct Keystroke
+{
+    quint32 keysym;
+    quint32 scancode; // 0 when the key has none
+    bool down;
+};
+
+// The presses and releases that type the text on a US keyboard, Shift held around the characters
+// that need it; a line break is Return. A character that keyboard lacks goes by its keysym alone.
+QList<Keystroke> keystrokesForText(const QString& text);
 
 } // namespace KeyCodes
