@@ -13,6 +13,7 @@
 #include "launch/LaunchString.h"
 #include "launch/MonitorClient.h"
 #include "launch/Panels.h"
+#include "launch/ui/FullScreenDisplay.h"
 #include "launch/ui/MonitorTerminal.h"
 #include "launch/ui/SnapshotChooser.h"
 #include "launch/ui/VMControl.h"
@@ -383,6 +384,7 @@ void TMain::createPages()
         displayPanel->installEventFilter(this);
         connect(displayPanel, &DisplayPanel::statusMessage, this,
                 [this](const QString& text) { setStatusPanel(2, text); });
+        connect(displayPanel, &DisplayPanel::stateChanged, this, &TMain::updateDisplayActions);
         m_panels.append(displayPanel);
     }
     m_consoleArea->setWidget(m_consoleCanvas);
@@ -928,8 +930,17 @@ void TMain::enterNode(QTreeWidgetItem* node)
         return;
     }
     ShowSettings();
-    ShowPanel(ReadVMValue(General, QStringLiteral("PanelID")));
+    const QString panelId = ReadVMValue(General, QStringLiteral("PanelID"));
+    ShowPanel(panelId);
     const bool running = ReadVMValue(General, QStringLiteral("Status")) == Running;
+    // A screen that broke off or was never reached (a debug launch, a survivor of a crash) is
+    // tried afresh when its VM is selected again.
+    if (const DisplayPanel* shown = panel(panelId.trimmed().toInt());
+        running && shown && shown->state() != DisplayConnection::State::Connected &&
+        shown->state() != DisplayConnection::State::Connecting &&
+        QemuGeneration::isModern(
+            m_versions.VersionCode(ReadVMValue(General, QStringLiteral("Qemu Version ID")))))
+        AttachDisplay(selectedVM());
     if (running && UsesMonitor(*this, selectedVM()))
         AttachMonitor();
     else if (m_monitorConnected)
@@ -1082,16 +1093,28 @@ void TMain::ShowPanel(const QString& panelId)
 {
     bool ok = false;
     const int number = panelId.trimmed().toInt(&ok);
+    DisplayPanel* shown = ok ? panel(number) : nullptr;
+    // Another VM's screen, or none: the full-screen view ends first.
+    if (m_fullScreen && m_fullScreen->panel() && m_fullScreen->panel() != shown)
+        m_fullScreen->leave();
     for (int i = 1; i <= PanelCount; ++i)
         m_panels.at(i - 1)->setVisible(ok && i == number);
+    const QString vmFile = selectedVM();
+    if (shown && !vmFile.isEmpty() &&
+        ReadVMFileValue(vmFile, General, QStringLiteral("PanelID")).trimmed() == panelId.trimmed())
+        applyDisplayView(vmFile, shown);
     CentreDisplayPanel();
+    updateDisplayActions();
 }
 
 void TMain::RemovePanel(const QString& panelId)
 {
     Panels::RemovePanel(panelId);
-    if (DisplayPanel* display = panel(panelId.trimmed().toInt()))
+    if (DisplayPanel* display = panel(panelId.trimmed().toInt())) {
+        if (m_fullScreen && m_fullScreen->panel() == display)
+            m_fullScreen->leave();
         display->disconnectDisplay();
+    }
 }
 
 void TMain::AttachDisplay(const QString& vmFile)
@@ -1109,6 +1132,7 @@ void TMain::AttachDisplay(const QString& vmFile)
     const QString version = ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID"));
     display->setAbsolutePointer(EmbeddedDisplay::hasUsbTablet(
         vmFile, m_versions.VersionFlag(version, QStringLiteral("USB"))));
+    prepareDisplay(vmFile, display);
     display->connectDisplay(socket);
 }
 
@@ -1116,9 +1140,11 @@ void TMain::CentreDisplayPanel()
 {
     const auto visible = std::find_if(m_panels.cbegin(), m_panels.cend(),
                                       [](const QWidget* p) { return !p->isHidden(); });
-    if (visible == m_panels.cend())
+    if (visible == m_panels.cend() || (*visible)->parentWidget() != m_consoleCanvas)
         return;
-    QWidget* displayPanel = *visible;
+    DisplayPanel* displayPanel = *visible;
+    // A fitted screen takes the whole area, which then needs no scroll bars.
+    displayPanel->setAvailableSize(m_consoleArea->maximumViewportSize());
     const QSize area = m_consoleArea->viewport()->size();
     displayPanel->move(CentredPanelPosition(area, displayPanel->size()));
     m_consoleCanvas->setMinimumSize(displayPanel->size());

@@ -21,6 +21,7 @@ class AboutDialog;
 class AdvancedEditors;
 class DiskCreation;
 class DriveEditors;
+class FullScreenDisplay;
 class MediaWizard;
 class NewVMWizard;
 class OptionsDialog;
@@ -143,6 +144,19 @@ public:
     void RemovePanel(const QString& panelId) override;
     void AttachDisplay(const QString& vmFile) override;
     void CentreDisplayPanel();
+    // The console's view of the selected VM's screen ("Fit to Window", "Actual Size", kept in the
+    // VM's file), full screen, a screenshot and the clipboard typed in.
+    DisplayPanel* visiblePanel() const;
+    void SetDisplayScaling(DisplayPanel::Scaling scaling);
+    void FullScreenClick();
+    void SaveScreenshotClick();
+    void TypeClipboardTextClick();
+    FullScreenDisplay& fullScreenDisplay();
+    QAction* fitAction() const { return m_fitAction; }
+    QAction* actualSizeAction() const { return m_actualSizeAction; }
+    QAction* fullScreenAction() const { return m_fullScreenAction; }
+    QAction* screenshotAction() const { return m_screenshotAction; }
+    QAction* typeClipboardAction() const { return m_typeClipboardAction; }
     void AttachMonitor() override;
     bool monitorConnected() const override { return m_monitorConnected; }
     void setMonitorConnected(bool connected);
@@ -319,6 +333,17 @@ private:
     UpdateChecker& updateChecker();
 
     QList<DisplayPanel*> m_panels;
+    void createDisplayActions();
+    void applyDisplayView(const QString& vmFile, DisplayPanel* panel);
+    // Scaling, resolution and clipboard as the VM's file has them, before its panel connects.
+    void prepareDisplay(const QString& vmFile, DisplayPanel* panel);
+    void updateDisplayActions();
+    std::unique_ptr<FullScreenDisplay> m_fullScreen;
+    QAction* m_fitAction = nullptr;
+    QAction* m_actualSizeAction = nullptr;
+    QAction* m_fullScreenAction = nullptr;
+    QAction* m_screenshotAction = nullptr;
+    QAction* m_typeClipboardAction = nullptr;
     QWidget* m_terminal = nullptr;
     QToolBar* m_mainToolBar = nullptr;
     QToolBar* m_consoleToolBar = nullptr;

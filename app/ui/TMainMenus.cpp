@@ -128,6 +128,7 @@ void TMain::createMenus()
     addItem(m_hardwareMenu, "Delete Selected Parallel Port", w,
             &TMain::DeleteSelectedParallelPort1Click);
 
+    createDisplayActions();
     QMenu* vm = menuBar()->addMenu(QStringLiteral("&VM"));
     addItem(vm, "New Virtual Machine", w, &TMain::NewVMClick);
     addItem(vm, "Delete Selected Virtual Machine", w, &TMain::DeleteVMClick);
@@ -155,6 +156,10 @@ void TMain::createMenus()
     m_vmControlMenu->addMenu(shutdownMenu(w, m_vmControlMenu));
     m_vmControlMenu->addSeparator();
     addItem(m_vmControlMenu, "Quit Qemu", w, [w] { w->VMControlClick(QStringLiteral("Quit")); });
+    vm->addSeparator();
+    vm->addActions({m_fitAction, m_actualSizeAction, m_fullScreenAction});
+    vm->addSeparator();
+    vm->addActions({m_screenshotAction, m_typeClipboardAction});
 
     QMenu* tools = menuBar()->addMenu(QStringLiteral("&Tools"));
     m_installKqemu = addItem(tools, "Install KQEMU Accelerator", w, &TMain::InstallKqemuClick);
@@ -241,6 +246,7 @@ void TMain::createToolBar()
     QObject::connect(addButton(console, "ti", 6, "Quit Qemu", w, nullptr), &QAction::triggered, w,
                      [w] { w->VMControlClick(QStringLiteral("Quit")); });
     console->addSeparator();
+    console->addActions({m_fitAction, m_actualSizeAction, m_fullScreenAction});
 }
 
 void TMain::applyPictures()

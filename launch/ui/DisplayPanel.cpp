@@ -3,13 +3,17 @@
 #include "launch/KeyCodes.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
 #include <QWheelEvent>
+
+#include <cmath>
 
 namespace {
 
@@ -30,17 +34,42 @@ DisplayPanel::DisplayPanel(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::ClickFocus);
     setMouseTracking(true);
-    connect(&m_connection, &DisplayConnection::frameResized, this, &DisplayPanel::showSize);
-    connect(&m_connection, &DisplayConnection::frameChanged, this,
-            [this](const QList<QRect>& rects) {
-                QRegion region;
-                for (const QRect& rect : rects)
-                    region += rect;
-                update(region);
-            });
+    m_resizeTimer.setSingleShot(true);
+    m_resizeTimer.setInterval(ResizeSettleMs);
+    connect(&m_resizeTimer, &QTimer::timeout, this, &DisplayPanel::requestGuestSize);
+    // QEMU types at one key event per 10 ms; sent faster, they would only queue up there.
+    m_typeTimer.setInterval(10);
+    connect(&m_typeTimer, &QTimer::timeout, this, &DisplayPanel::typeNext);
+    connect(&m_connection, &DisplayConnection::frameResized, this, &DisplayPanel::frameResized);
+    connect(
+        &m_connection, &DisplayConnection::frameChanged, this, [this](const QList<QRect>& rects) {
+            const QRectF picture = pictureRect(m_frameSize);
+            if (picture.isEmpty())
+                return;
+            const qreal sx = picture.width() / m_frameSize.width();
+            const qreal sy = picture.height() / m_frameSize.height();
+            // A scaled pixel blends its neighbours: one pixel more on every side.
+            const int margin = picture.size() == QSizeF(m_frameSize) / devicePixelRatioF() ? 0 : 1;
+            QRegion region;
+            for (const QRect& rect : rects)
+                region += QRectF(picture.x() + rect.x() * sx, picture.y() + rect.y() * sy,
+                                 rect.width() * sx, rect.height() * sy)
+                              .toAlignedRect()
+                              .adjusted(-margin, -margin, margin, margin);
+            update(region);
+        });
     connect(&m_connection, &DisplayConnection::stateChanged, this,
             &DisplayPanel::connectionStateChanged);
     connect(&m_connection, &DisplayConnection::failed, this, &DisplayPanel::statusMessage);
+    connect(&m_connection, &DisplayConnection::clipboardTextReceived, this,
+            [this](const QString& text) {
+                if (!m_sharing)
+                    return;
+                m_fromGuest = text;
+                QGuiApplication::clipboard()->setText(text);
+            });
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
+            &DisplayPanel::offerClipboard);
 }
 
 DisplayPanel::~DisplayPanel()
@@ -51,8 +80,14 @@ DisplayPanel::~DisplayPanel()
 void DisplayPanel::connectDisplay(const QString& socketPath)
 {
     releaseInput();
+    m_frameSize = {};
+    m_requested = {};
+    m_relative = QPoint(RelativeStart, RelativeStart);
+    m_relativeRest = {};
+    m_typing.clear();
+    m_connection.setClipboardSharing(m_sharing);
     m_connection.open(socketPath);
-    showSize(DefaultSize);
+    updateSize();
     update();
 }
 
@@ -60,8 +95,86 @@ void DisplayPanel::disconnectDisplay()
 {
     releaseInput();
     m_connection.close();
-    showSize(DefaultSize);
+    m_frameSize = {};
+    m_typing.clear();
+    updateSize();
     update();
+}
+
+void DisplayPanel::setScaling(Scaling scaling)
+{
+    if (m_scaling == scaling)
+        return;
+    m_scaling = scaling;
+    updateSize();
+    update();
+}
+
+void DisplayPanel::setAvailableSize(const QSize& size)
+{
+    if (size.isEmpty() || size == m_available)
+        return;
+    m_available = size;
+    updateSize();
+    if (m_resizeGuest)
+        m_resizeTimer.start();
+}
+
+void DisplayPanel::setResizeGuest(bool on)
+{
+    m_resizeGuest = on;
+    if (on)
+        m_resizeTimer.start();
+    else
+        m_resizeTimer.stop();
+}
+
+void DisplayPanel::setClipboardSharing(bool on)
+{
+    m_sharing = on;
+    m_connection.setClipboardSharing(on);
+}
+
+void DisplayPanel::typeText(const QString& text)
+{
+    if (state() != DisplayConnection::State::Connected)
+        return;
+    m_typing += KeyCodes::keystrokesForText(text);
+    if (!m_typing.isEmpty())
+        m_typeTimer.start();
+}
+
+void DisplayPanel::typeNext()
+{
+    if (m_typing.isEmpty() || state() != DisplayConnection::State::Connected) {
+        m_typing.clear();
+        m_typeTimer.stop();
+        return;
+    }
+    const KeyCodes::Keystroke key = m_typing.takeFirst();
+    m_connection.sendKey(key.keysym, key.scancode, key.down);
+}
+
+void DisplayPanel::offerClipboard()
+{
+    if (!m_sharing || state() != DisplayConnection::State::Connected)
+        return;
+    const QString text = QGuiApplication::clipboard()->text();
+    // What the guest gave comes back here as the host's change; offered back it would loop.
+    if (!text.isEmpty() && text != m_fromGuest)
+        m_connection.offerClipboardText(text);
+}
+
+void DisplayPanel::requestGuestSize()
+{
+    if (!m_resizeGuest || state() != DisplayConnection::State::Connected || m_frameSize.isEmpty())
+        return;
+    // In the screen's own pixels, so that the guest's picture then shows sharp at one to one.
+    const QSize wanted = (QSizeF(m_available) * devicePixelRatioF()).toSize();
+    if (wanted == m_frameSize || wanted == m_requested)
+        return;
+    m_requested = wanted;
+    m_connection.requestDesktopSize(wanted);
 }
 
 QImage DisplayPanel::image() const
@@ -75,6 +188,46 @@ QImage DisplayPanel::image() const
     return copy;
 }
 
+QRectF DisplayPanel::pictureRect() const
+{
+    return pictureRect(m_frameSize);
+}
+
+QRectF DisplayPanel::pictureRect(const QSize& frame) const
+{
+    if (frame.isEmpty())
+        return {};
+    const qreal ratio = devicePixelRatioF();
+    const QSizeF own = QSizeF(frame) / ratio;
+    if (m_scaling == Scaling::Actual)
+        return {QPointF(0, 0), own};
+    const QSizeF room = size();
+    QSizeF fitted = own.scaled(room, Qt::KeepAspectRatio);
+    const bool asItIs = std::abs(fitted.width() - own.width()) < 0.01 &&
+                        std::abs(fitted.height() - own.height()) < 0.01;
+    if (asItIs)
+        fitted = own;
+    QPointF origin((room.width() - fitted.width()) / 2, (room.height() - fitted.height()) / 2);
+    // A picture that fits as it is stays sharp: on whole pixels.
+    if (asItIs)
+        origin = QPointF(std::floor(origin.x()), std::floor(origin.y()));
+    return {origin, fitted};
+}
+
+void DisplayPanel::updateSize()
+{
+    if (m_scaling == Scaling::Fit) {
+        showSize(m_available);
+        return;
+    }
+    if (m_frameSize.isEmpty()) {
+        showSize(DefaultSize);
+        return;
+    }
+    const QSizeF own = QSizeF(m_frameSize) / devicePixelRatioF();
+    showSize(QSize(int(std::ceil(own.width())), int(std::ceil(own.height()))));
+}
+
 void DisplayPanel::showSize(const QSize& size)
 {
     if (size == this->size() && size == minimumSize())
@@ -83,13 +236,33 @@ void DisplayPanel::showSize(const QSize& size)
     emit displayResized(size);
 }
 
+void DisplayPanel::frameResized(const QSize& size)
+{
+    const bool first = m_frameSize.isEmpty();
+    m_frameSize = size;
+    updateSize();
+    update();
+    // A new connection's guest gets the room's size once: a guest that changes its resolution
+    // of its own accord afterwards is left to it.
+    if (first && m_resizeGuest)
+        m_resizeTimer.start();
+}
+
 void DisplayPanel::connectionStateChanged(DisplayConnection::State state)
 {
-    if (state == DisplayConnection::State::Connected)
+    emit stateChanged(state);
+    if (state == DisplayConnection::State::Connected) {
+        m_requested = {};
+        m_relative = QPoint(RelativeStart, RelativeStart);
+        offerClipboard();
         return;
+    }
     releaseInput();
-    if (state != DisplayConnection::State::Connecting)
-        showSize(DefaultSize);
+    m_typing.clear();
+    if (state != DisplayConnection::State::Connecting) {
+        m_frameSize = {};
+        updateSize();
+    }
     update();
 }
 
@@ -98,13 +271,27 @@ void DisplayPanel::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     bool shown = false;
     m_connection.readFrame([&](const quint32* pixels, QSize size, quint64 updates) {
-        const QImage frame(reinterpret_cast<const uchar*>(pixels), size.width(), size.height(),
-                           size.width() * 4, QImage::Format_RGB32);
-        const QRegion outside = event->region() - QRect(QPoint(0, 0), size);
+        QImage frame(reinterpret_cast<const uchar*>(pixels), size.width(), size.height(),
+                     size.width() * 4, QImage::Format_RGB32);
+        const qreal ratio = devicePixelRatioF();
+        frame.setDevicePixelRatio(ratio);
+        const QRectF picture = pictureRect(size);
+        const QRegion outside = event->region() - picture.toRect();
         for (const QRect& rect : outside)
             painter.fillRect(rect, Qt::black);
-        for (const QRect& rect : event->region())
-            painter.drawImage(rect.topLeft(), frame, rect);
+        if (picture.size() == QSizeF(size) / ratio) {
+            // One to one: each dirty rectangle copied as it is.
+            const QPointF origin = picture.topLeft();
+            for (const QRect& rect : event->region()) {
+                const QRectF source((QPointF(rect.topLeft()) - origin) * ratio,
+                                    QSizeF(rect.size()) * ratio);
+                painter.drawImage(QPointF(rect.topLeft()), frame, source);
+            }
+        } else {
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.setClipRegion(event->region());
+            painter.drawImage(picture, frame, QRectF(QPointF(0, 0), QSizeF(size)));
+        }
         m_framesShown = updates;
         shown = true;
     });
@@ -143,9 +330,9 @@ void DisplayPanel::grabInput()
     // Every shortcut of the program is offered to the guest first.
     qApp->installEventFilter(this);
     if (!m_absolute) {
+        // The guest's pointer stays where the last grab left it: nothing is sent until the mouse
+        // moves.
         setCursor(Qt::BlankCursor);
-        m_relative = QPoint(RelativeStart, RelativeStart);
-        m_connection.sendPointer(m_relative.x(), m_relative.y(), m_buttons);
         QCursor::setPos(mapToGlobal(rect().center()));
     }
     emit grabChanged(true);
@@ -205,21 +392,33 @@ void DisplayPanel::hideEvent(QHideEvent* event)
 
 // The mouse.
 
-void DisplayPanel::sendPointer(const QPoint& at)
+void DisplayPanel::sendPointer(const QPointF& at)
 {
+    const QRectF picture = pictureRect();
+    if (picture.isEmpty())
+        return;
+    const qreal sx = m_frameSize.width() / picture.width();
+    const qreal sy = m_frameSize.height() / picture.height();
     if (m_absolute) {
-        m_connection.sendPointer(qBound(0, at.x(), width() - 1), qBound(0, at.y(), height() - 1),
-                                 m_buttons);
+        // The guest pixel under the host's pointer, through the scale.
+        const int x = int(std::floor((at.x() - picture.x()) * sx));
+        const int y = int(std::floor((at.y() - picture.y()) * sy));
+        m_connection.sendPointer(qBound(0, x, m_frameSize.width() - 1),
+                                 qBound(0, y, m_frameSize.height() - 1), m_buttons);
         return;
     }
     const QPoint centre = rect().center();
-    const QPoint moved = at - centre;
+    const QPointF moved = at - QPointF(centre);
     if (moved.isNull()) {
         m_connection.sendPointer(m_relative.x(), m_relative.y(), m_buttons);
         return;
     }
-    m_relative = QPoint(qBound(0, m_relative.x() + moved.x(), 0xffff),
-                        qBound(0, m_relative.y() + moved.y(), 0xffff));
+    // The guest's pointer crosses its screen as fast as the host's crosses the picture.
+    const QPointF guest = QPointF(moved.x() * sx, moved.y() * sy) + m_relativeRest;
+    const QPoint whole(int(std::trunc(guest.x())), int(std::trunc(guest.y())));
+    m_relativeRest = guest - QPointF(whole);
+    m_relative = QPoint(qBound(0, m_relative.x() + whole.x(), 0xffff),
+                        qBound(0, m_relative.y() + whole.y(), 0xffff));
     m_connection.sendPointer(m_relative.x(), m_relative.y(), m_buttons);
     // Back to the middle, so the host's pointer never stops at the panel's edge.
     QCursor::setPos(mapToGlobal(centre));
@@ -233,7 +432,7 @@ void DisplayPanel::mousePressEvent(QMouseEvent* event)
         return;
     }
     m_buttons = buttonMask(event->buttons());
-    sendPointer(event->position().toPoint());
+    sendPointer(event->position());
 }
 
 void DisplayPanel::mouseReleaseEvent(QMouseEvent* event)
@@ -241,13 +440,13 @@ void DisplayPanel::mouseReleaseEvent(QMouseEvent* event)
     if (!m_grabbed)
         return;
     m_buttons = buttonMask(event->buttons());
-    sendPointer(event->position().toPoint());
+    sendPointer(event->position());
 }
 
 void DisplayPanel::mouseMoveEvent(QMouseEvent* event)
 {
     if (m_grabbed)
-        sendPointer(event->position().toPoint());
+        sendPointer(event->position());
 }
 
 void DisplayPanel::wheelEvent(QWheelEvent* event)
@@ -255,7 +454,7 @@ void DisplayPanel::wheelEvent(QWheelEvent* event)
     if (!m_grabbed || event->angleDelta().y() == 0)
         return;
     const int wheel = event->angleDelta().y() > 0 ? 8 : 16;
-    const QPoint at = m_absolute ? event->position().toPoint() : rect().center();
+    const QPointF at = m_absolute ? event->position() : QPointF(rect().center());
     m_buttons |= wheel;
     sendPointer(at);
     m_buttons &= ~wheel;

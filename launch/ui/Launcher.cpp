@@ -583,6 +583,14 @@ void Launcher::DebugLaunch(const QString& vmFile, const QString& launchString)
     if (const qint64 pid = waitForConsole(*console, pidFile)) {
         recordRunning(vmFile, pid);
         showVncAccess(vmFile, false);
+        // The console starts QEMU in its own time; the panel keeps trying until it has.
+        const QString versionId =
+            ReadVMFileValue(vmFile, General, QStringLiteral("Qemu Version ID"));
+        VersionRegistry& versions = m_vm.versions();
+        if (QemuGeneration::isModern(versions.VersionCode(versionId)) &&
+            versions.VersionFlag(versionId, QStringLiteral("INT")) &&
+            ReadVMFileValue(vmFile, Hardware, QStringLiteral("OutputID")) == QLatin1String("0"))
+            m_host.AttachDisplay(vmFile);
     }
     m_host.setMainWindowEnabled(true);
 }
