@@ -82,12 +82,13 @@ struct ShippedProfile
 };
 constexpr char Windows11[] = "arch=64;machine=q35;firmware=uefi-secure;tpm=2.0;cpus=2;ram=4096;"
                              "disk=sata;nic=e1000e;video=std;sound=hda;usb=xhci;tablet=yes;"
-                             "localtime=yes;hpet=off";
+                             "localtime=yes;hpet=off;clipboard=yes";
 constexpr char Windows10[] = "arch=64;machine=q35;firmware=uefi;tpm=2.0;cpus=2;disk=sata;"
-                             "nic=e1000e;video=std;sound=hda;usb=xhci;tablet=yes;localtime=yes";
+                             "nic=e1000e;video=std;sound=hda;usb=xhci;tablet=yes;localtime=yes;"
+                             "clipboard=yes";
 constexpr char Linux[] = "arch=64;machine=q35;firmware=bios;cpus=2;disk=virtio;"
                          "nic=virtio-net-pci;video=virtio;sound=hda;rng=yes;usb=xhci;tablet=yes;"
-                         "localtime=no";
+                         "localtime=no;clipboard=yes";
 constexpr char Bsd[] = "arch=64;disk=virtio;nic=virtio-net-pci;localtime=no";
 // Systems without an xHCI driver keep their hardware, with USB 1.1.
 constexpr char Older[] = "usb=uhci";

@@ -1,5 +1,6 @@
 #include "launch/LaunchString.h"
 
+#include "launch/ClipboardChannel.h"
 #include "launch/EmbeddedDisplay.h"
 #include "launch/FirmwareChoice.h"
 #include "launch/ModernOptions.h"
@@ -485,6 +486,9 @@ LaunchString Builder::build()
     if (modern() && m_arc == QLatin1String("x86")) {
         if (isYes("Hardware", "VirtIO RNG"))
             m_r += QStringLiteral(" -device virtio-rng-pci");
+        if (ModernHardware::SharesClipboard(
+                m_file.read(s("Hardware"), ModernHardware::ShareClipboardKey())))
+            m_r += ClipboardChannel::LaunchOptions();
         appendTpm();
     }
 

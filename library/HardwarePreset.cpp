@@ -42,6 +42,7 @@ constexpr FlagKey FlagKeys[] = {
     {"rng", &HardwarePreset::rng, "yes", "no"},
     {"localtime", &HardwarePreset::localTime, "yes", "no"},
     {"hpet", &HardwarePreset::hpet, "on", "off"},
+    {"clipboard", &HardwarePreset::clipboard, "yes", "no"},
 };
 
 struct Bus
@@ -70,7 +71,7 @@ bool HardwarePreset::isEmpty() const
     return !bits64 && machine.isEmpty() && cpu.isEmpty() && cpus == 0 && minimumRam == 0 &&
            firmware.isEmpty() && tpm.isEmpty() && diskBus.isEmpty() && nic.isEmpty() &&
            video.isEmpty() && sound.isEmpty() && usb.isEmpty() && !tablet && !rng && !localTime &&
-           !hpet;
+           !hpet && !clipboard;
 }
 
 namespace HardwarePresets {

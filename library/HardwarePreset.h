@@ -25,6 +25,7 @@ struct HardwarePreset
     std::optional<bool> rng;       // rng=yes
     std::optional<bool> localTime; // localtime=yes
     std::optional<bool> hpet;      // hpet=off
+    std::optional<bool> clipboard; // clipboard=yes: "Share Clipboard"
 
     bool isEmpty() const;
 };

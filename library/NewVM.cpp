@@ -153,6 +153,8 @@ void applyHardware(const Plan& plan, KeyWriter& write)
         write(Hardware, QStringLiteral("Use Local Time"), *hw.localTime ? yes : no);
     if (hw.hpet)
         write(QStringLiteral("Advanced"), QStringLiteral("Disable HPET"), *hw.hpet ? no : yes);
+    if (hw.clipboard)
+        write(Hardware, ModernHardware::ShareClipboardKey(), *hw.clipboard ? yes : no);
 }
 
 // The medium goes into the drive it fits and is booted from first.

@@ -1,5 +1,7 @@
 #include "model/ModernHardware.h"
 
+#include "model/HardwareCatalogue.h"
+
 #include <algorithm>
 
 namespace ModernHardware {
@@ -67,6 +69,35 @@ QString VncSocketKey()
 bool VncOnSocket(const QString& stored)
 {
     return stored == QLatin1String("Yes");
+}
+
+QString ShareClipboardKey()
+{
+    return QStringLiteral("Share Clipboard");
+}
+
+bool SharesClipboard(const QString& stored)
+{
+    return stored == QLatin1String("Yes");
+}
+
+QString ResizeGuestKey()
+{
+    return QStringLiteral("Resize Guest With Window");
+}
+
+bool CanResizeGuest(const QString& videoCard)
+{
+    // The file keeps the catalogue's display text of the card.
+    for (const ChoiceRow& card : ListVideoCards(QStringLiteral("x86")).value_or(ChoiceList()))
+        if (card.id == QLatin1String("virtio"))
+            return videoCard == card.display;
+    return false;
+}
+
+bool ResizesGuest(const QString& stored, const QString& videoCard)
+{
+    return CanResizeGuest(videoCard) && stored != QLatin1String("No");
 }
 
 } // namespace ModernHardware

@@ -43,4 +43,17 @@ QString DiskBusKey(int disk);
 QString VncSocketKey();
 bool VncOnSocket(const QString& stored);
 
+// "Hardware" / "Share Clipboard": "Yes" lets host and guest copy and paste to each other through
+// the guest's SPICE agent; anything else (older files have none) keeps them apart.
+QString ShareClipboardKey();
+bool SharesClipboard(const QString& stored);
+
+// "Hardware" / "Resize Guest With Window": whether the guest's screen takes the size of the window
+// it is shown in. Only a VirtIO VGA card ("Hardware" / "Video Card" "VirtIO VGA") tells the guest
+// of a new size, so the others never do; with it, anything but "No" (older files have none) does.
+QString ResizeGuestKey();
+bool ResizesGuest(const QString& stored, const QString& videoCard);
+// Whether the stored "Video Card" is VirtIO VGA, the one card a window can resize at all.
+bool CanResizeGuest(const QString& videoCard);
+
 } // namespace ModernHardware

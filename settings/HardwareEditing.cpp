@@ -5,6 +5,7 @@
 #include "model/TableHandle.h"
 #include "model/VMContext.h"
 #include "platform/Host.h"
+#include "settings/ModernHardwareEditing.h"
 
 #include <QRegularExpression>
 
@@ -153,6 +154,12 @@ std::optional<YesNoRow> YesNoRowOf(int icon)
     case 103:
         return YesNoRow{QStringLiteral("Enable the VirtIO random number generator ?"), Hardware,
                         QStringLiteral("VirtIO RNG")};
+    case ModernHardwareEditing::ClipboardIcon:
+        return YesNoRow{QStringLiteral("Share the clipboard between host and guest ?"), Hardware,
+                        ModernHardware::ShareClipboardKey()};
+    case ModernHardwareEditing::ResizeGuestIcon:
+        return YesNoRow{QStringLiteral("Resize the guest's screen with the window ?"), Hardware,
+                        ModernHardware::ResizeGuestKey(), false, true};
     default:
         return std::nullopt;
     }
@@ -161,6 +168,11 @@ std::optional<YesNoRow> YesNoRowOf(int icon)
 QString YesNoPreset(const VMContext& vm, const YesNoRow& row)
 {
     const QString stored = vm.ReadVMValue(row.section, row.key);
+    if (row.followsVideoCard)
+        return ModernHardware::ResizesGuest(stored,
+                                            vm.ReadVMValue(Hardware, QStringLiteral("Video Card")))
+                   ? Yes
+                   : No;
     if (stored.isEmpty() && row.absentIsYes)
         return Yes;
     return stored == Yes ? Yes : No;

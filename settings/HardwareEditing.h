@@ -37,9 +37,11 @@ struct YesNoRow
     QString key;
     // What a VM file without the key has (USB 3 is on unless a VM says otherwise).
     bool absentIsYes = false;
+    // The answer is ModernHardware::ResizesGuest of the key and the VM's video card.
+    bool followsVideoCard = false;
 };
 
-// The yes/no row of an icon (4, 19, 45, 75, 76, 102, 103); nullopt for any other icon.
+// The yes/no row of an icon (4, 19, 45, 75, 76, 102, 103, 108, 109); nullopt for any other icon.
 std::optional<YesNoRow> YesNoRowOf(int icon);
 // "Yes" or "No": the stored value when it is exactly "Yes", else "No"; for a key the file lacks,
 // the row's default.

@@ -28,6 +28,8 @@ constexpr Picture Pictures[] = {
     {FirstDiskBusIcon + 1, 33},
     {FirstDiskBusIcon + 2, 34},
     {LastDiskBusIcon, 35},
+    {ClipboardIcon, 14},
+    {ResizeGuestIcon, 60},
 };
 
 bool isDiskBus(int icon)

@@ -6,8 +6,8 @@
 class VMContext;
 
 // The rows of the settings that only today's QEMU has (firmware, TPM, USB 3, random numbers,
-// the bus of each hard disk): their icon numbers, their pictures and what their editors offer and
-// write.
+// the bus of each hard disk, the shared clipboard, the guest's screen size): their icon numbers,
+// their pictures and what their editors offer and write.
 namespace ModernHardwareEditing {
 
 enum Icon
@@ -17,7 +17,9 @@ enum Icon
     Usb3Icon = 102,
     RngIcon = 103,
     FirstDiskBusIcon = 104, // hard disk 0; 105 to 107 for disks 1 to 3
-    LastDiskBusIcon = 107
+    LastDiskBusIcon = 107,
+    ClipboardIcon = 108,
+    ResizeGuestIcon = 109
 };
 
 // The picture of the image strip a row of these icons shows.

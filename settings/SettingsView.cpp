@@ -314,6 +314,18 @@ QList<SettingsRow> hardwareRows(const Reader& read, const QString& vmName, const
                   TpmIcon);
         addModern(rows, u"VirtIO RNG"_s, read.orAbsent(Hardware, u"VirtIO RNG"_s, u"No"_s),
                   RngIcon);
+        const auto yesNo = [](bool on) { return on ? Yes : u"No"_s; };
+        addModern(rows, u"Share Clipboard"_s,
+                  yesNo(ModernHardware::SharesClipboard(
+                      read(Hardware, ModernHardware::ShareClipboardKey()))),
+                  ClipboardIcon);
+        // Other cards keep their size whatever the window does.
+        const QString videoCard = read(Hardware, u"Video Card"_s);
+        if (ModernHardware::CanResizeGuest(videoCard))
+            addModern(rows, u"Resize Guest With Window"_s,
+                      yesNo(ModernHardware::ResizesGuest(
+                          read(Hardware, ModernHardware::ResizeGuestKey()), videoCard)),
+                      ResizeGuestIcon);
     }
     if (caps.usb) {
         const QString usb = read(Hardware, u"Enable USB"_s);

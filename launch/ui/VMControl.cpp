@@ -1,5 +1,6 @@
 #include "launch/ui/VMControl.h"
 
+#include "launch/ClipboardChannel.h"
 #include "launch/MonitorArgument.h"
 #include "launch/MonitorClient.h"
 #include "media/DeviceIdentity.h"
@@ -103,11 +104,11 @@ bool VMControl::run(const QString& command)
     else if (is("Pause"))
         togglePause();
     else if (is("CreateSnapshot"))
-        snapshotCommand(QStringLiteral("Create snapshot"), QStringLiteral("savevm "));
+        snapshotCommand(QStringLiteral("Create snapshot"), QStringLiteral("savevm "), true);
     else if (is("LoadSnapshot"))
-        snapshotCommand(QStringLiteral("Load Snapshot"), QStringLiteral("loadvm "));
+        snapshotCommand(QStringLiteral("Load Snapshot"), QStringLiteral("loadvm "), true);
     else if (is("DeleteSnapshot"))
-        snapshotCommand(QStringLiteral("Delete Snapshot"), QStringLiteral("delvm "));
+        snapshotCommand(QStringLiteral("Delete Snapshot"), QStringLiteral("delvm "), false);
     else if (is("Reset"))
         sendAll({systemReset});
     else if (is("PowerDown"))
@@ -179,23 +180,24 @@ void VMControl::usePhysicalDrive(bool cd)
         sendAll({ejectFloppy0, QStringLiteral("change floppy0 ") + argument});
 }
 
-void VMControl::snapshotCommand(const QString& title, const QString& word)
+void VMControl::snapshotCommand(const QString& title, const QString& word, bool withoutAgent)
 {
     const std::optional<QString> name = Interaction::current().text(
         parentWidget(), title, QStringLiteral("Snapshot Name/ID"), QString());
     if (!name)
         return;
     // An empty name still sends the command word; QEMU answers it in the terminal.
-    if (name->isEmpty()) {
-        sendAll({word});
-        return;
-    }
-    const std::optional<QString> argument = MonitorArgument::quoted(*name);
+    const std::optional<QString> argument =
+        name->isEmpty() ? QString() : MonitorArgument::quoted(*name);
     if (!argument) {
         Interaction::error(parentWidget(), MonitorArgument::refusal(*name));
         return;
     }
-    sendAll({word + *argument});
+    const QString line = word + *argument;
+    if (withoutAgent && m_host.clipboardChannel && m_host.clipboardChannel())
+        sendAll(ClipboardChannel::AroundSnapshot(line));
+    else
+        sendAll({line});
 }
 
 void VMControl::togglePause()

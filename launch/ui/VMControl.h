@@ -33,6 +33,9 @@ public:
         // chosen letter and colon, or nothing when cancelled.
         std::function<std::optional<QString>(const QStringList& letters)> chooseDrive;
         std::function<QWidget*()> dialogParent;
+        // Whether the VM's QEMU runs the shared clipboard's agent, which snapshots are saved and
+        // loaded without (ClipboardChannel::IsOpen of the VM). None: it does not.
+        std::function<bool()> clipboardChannel;
     };
 
     // The sending, connection and disconnecting of a host bound to the client; the rest of the
@@ -65,7 +68,7 @@ private:
     void loadImage(const QString& title, const QString& suffix, int filterLine,
                    const QStringList& before, const QString& change, const QStringList& after);
     void usePhysicalDrive(bool cd);
-    void snapshotCommand(const QString& title, const QString& word);
+    void snapshotCommand(const QString& title, const QString& word, bool withoutAgent);
     void togglePause();
     void quit();
     QWidget* parentWidget() const;

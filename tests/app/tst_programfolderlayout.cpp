@@ -1,5 +1,6 @@
 #include "app/ProgramFolderLayout.h"
 #include "app/UserProgramFolder.h"
+#include "library/HardwarePreset.h"
 #include "library/OsProfiles.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
@@ -40,6 +41,7 @@ private slots:
         QCOMPARE(rows.at(0).disk, QStringLiteral("30000"));
         QVERIFY2(rows.at(0).hardware.contains(QStringLiteral("firmware=uefi-secure;tpm=2.0")),
                  qPrintable(rows.at(0).hardware));
+        QVERIFY(HardwarePresets::Parse(rows.at(0).hardware).clipboard.value_or(false));
         QCOMPARE(rows.at(1).hardware, QStringLiteral("arch=32"));
         QCOMPARE(rows.at(2).hardware, QString());
         QCOMPARE(rows.at(3).hardware, QStringLiteral("usb=uhci"));

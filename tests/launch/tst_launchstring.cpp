@@ -531,12 +531,14 @@ void TestLaunchString::options_data()
     row("USB 1.1 where the VM says so",
         modern + list({"Hardware/Enable USB=Yes", "Hardware/USB3=No", "Hardware/USB Tablet=Yes"}),
         false, list({"-usb", "-device", "usb-tablet"}), "", list({"xhci"}));
+    row("shared clipboard", modern + list({"Hardware/Share Clipboard=Yes"}), false, {},
+        " -device virtserialport,bus=vimor-serial.0,chardev=vimor-vdagent,name=com.redhat.spice.0");
     row("older generations leave today's values out",
         list({"Hardware/MID=q35", "Hardware/CID=host", "Hardware/VID=virtio",
               "Network Card 1/LID=e1000e", "Hardware/Firmware=UEFI", "Hardware/TPM=TPM 2.0",
-              "Drives/HDA Bus=VirtIO", "Hardware/VirtIO RNG=Yes"}),
+              "Drives/HDA Bus=VirtIO", "Hardware/VirtIO RNG=Yes", "Hardware/Share Clipboard=Yes"}),
         false, list({"-net", "nic,vlan=0"}), "",
-        list({"-M", "-cpu", "-vga", "model=", "pflash", "tpm", "virtio"}));
+        list({"-M", "-cpu", "-vga", "model=", "pflash", "tpm", "virtio", "vdagent"}));
 }
 
 void TestLaunchString::options()

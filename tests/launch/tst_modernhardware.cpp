@@ -1,5 +1,6 @@
 #include "app/ProgramFolderLayout.h"
 #include "app/ui/TMain.h"
+#include "launch/ClipboardChannel.h"
 #include "launch/TpmEmulator.h"
 #include "launch/VMFirmware.h"
 #include "launch/ui/Launcher.h"
@@ -238,10 +239,12 @@ void TestModernHardware::windows11SecureBootAndTpm()
     m_window->SendMonitorCommand(s("info tpm"));
     QVERIFY(screenShows(s("model=tpm-crb")));
     // A snapshot takes the firmware's store and the TPM along, and comes back.
-    m_window->SendMonitorCommand(s("savevm refused"));
+    for (const QString& line : ClipboardChannel::AroundSnapshot(s("savevm refused")))
+        m_window->SendMonitorCommand(line);
     m_window->SendMonitorCommand(s("info snapshots"));
     QVERIFY(screenShows(s("refused")));
-    m_window->SendMonitorCommand(s("loadvm refused"));
+    for (const QString& line : ClipboardChannel::AroundSnapshot(s("loadvm refused")))
+        m_window->SendMonitorCommand(line);
     m_window->SendMonitorCommand(s("info status"));
     QVERIFY(screenShows(s("VM status: running")));
     QVERIFY2(!m_window->monitorTerminal()->screenText().contains(s("Error")),

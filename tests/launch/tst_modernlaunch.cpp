@@ -1,11 +1,14 @@
 #include "app/ui/TMain.h"
+#include "launch/ClipboardChannel.h"
 #include "launch/EmbeddedDisplay.h"
 #include "launch/LaunchString.h"
 #include "launch/ModernOptions.h"
+#include "launch/MonitorClient.h"
 #include "launch/OwnValuesCheck.h"
 #include "launch/Panels.h"
 #include "launch/ui/Launcher.h"
 #include "launch/ui/MonitorTerminal.h"
+#include "launch/ui/VMControl.h"
 #include "launch/ui/VncAccessWindow.h"
 #include "library/NewVM.h"
 #include "media/DiskImages.h"
@@ -427,7 +430,8 @@ void TestModernLaunch::everythingAtOnce()
                                           s("Hardware/Use Local Time=Yes"),
                                           s("Advanced/Disable HPET=Yes"),
                                           s("Advanced/ACPI=Yes"),
-                                          s("Advanced/Enable HAL Hack=Yes")});
+                                          s("Advanced/Enable HAL Hack=Yes"),
+                                          s("Hardware/Share Clipboard=Yes")});
     QVERIFY(!vm.isEmpty());
     for (const QString& snapshot : {QString(), s("ready")}) {
         QVERIFY(WriteVMFileValue(vm, s("Advanced"), s("Snapshot"), snapshot));
@@ -440,13 +444,25 @@ void TestModernLaunch::everythingAtOnce()
         QVERIFY2(status.contains(s("VM status: running")),
                  qPrintable(launch.arguments + s("\n") + QString::fromLocal8Bit(qemu->readAll())));
         if (snapshot.isEmpty()) {
-            QLocalSocket save;
-            save.connectToServer(monitor);
-            QVERIFY(save.waitForConnected(5000));
-            save.write("savevm ready\nquit\n");
-            QVERIFY(save.waitForBytesWritten(5000));
+            // VM Control's lines save and load it, which the clipboard's agent alone would refuse.
+            MonitorClient client;
+            QString said;
+            connect(&client, &MonitorClient::dataReceived, this,
+                    [&said](const QByteArray& data) { said += QString::fromUtf8(data); });
+            client.connectToSocket(monitor);
+            QTRY_VERIFY_WITH_TIMEOUT(client.isConnected(), 5000);
+            VMControl::Host host = VMControl::clientHost(client);
+            host.clipboardChannel = [&vm] { return ClipboardChannel::IsOpen(vm); };
+            VMControl control(host);
+            for (const char* command : {"CreateSnapshot", "LoadSnapshot"})
+                m_ui->answerText(s("ready")), control.run(s(command));
+            control.SendMonitorCommand(s("info snapshots"));
+            QTRY_VERIFY_WITH_TIMEOUT(said.contains(s("List of")) || said.contains(s("is no snap")),
+                                     30000);
+            QVERIFY2(!said.contains(s("Error")) && said.contains(s(" ready ")), qPrintable(said));
+            control.SendMonitorCommand(s("quit"));
             // Closing first would drop what QEMU has not read yet; "quit" closes its end.
-            save.waitForDisconnected(30000);
+            client.disconnectFromMonitor(nullptr, 30000);
         }
         QVERIFY2(qemu->state() == QProcess::NotRunning || snapshot.size() ||
                      qemu->waitForFinished(30000),

@@ -882,7 +882,7 @@ namespace {
 
 const char LinuxPreset[] = "arch=64;machine=q35;firmware=bios;cpus=2;disk=virtio;"
                            "nic=virtio-net-pci;video=virtio;sound=hda;rng=yes;usb=xhci;tablet=yes;"
-                           "localtime=no";
+                           "localtime=no;clipboard=yes";
 const char Windows11Preset[] = "arch=64;machine=q35;firmware=uefi-secure;tpm=2.0;cpus=2;ram=4096;"
                                "disk=sata;nic=e1000e;video=std;usb=xhci;tablet=yes;hpet=off";
 
@@ -946,6 +946,7 @@ void TestNewVM::linuxPresetAndInstallMedium()
         {{"Hardware", "USB Tablet"}, s("Yes")},
         {{"Hardware", "VirtIO RNG"}, s("Yes")},
         {{"Hardware", "Use Local Time"}, s("No")},
+        {{"Hardware", "Share Clipboard"}, s("Yes")},
         {{"Drives", "CDROM"}, medium},
         {{"Drives", "CDROM Format"}, s("qcow2")},
         {{"Drives", "BootOrder"}, s("CD/DVD Drive|Hard Drive")},

@@ -409,7 +409,7 @@ void TestOsProfiles::hardwarePresets()
     const HardwarePreset preset = HardwarePresets::Parse(
         QStringLiteral(" Arch=64 ; machine=q35;firmware=UEFI-Secure;tpm=2.0;cpus=2;ram=4096;"
                        "disk=virtio-scsi;nic=e1000e;video=virtio;usb=xhci;tablet=yes;rng=no;"
-                       "localtime=no;hpet=off;future=1"));
+                       "localtime=no;hpet=off;clipboard=yes;future=1"));
     QCOMPARE(preset.bits64, std::optional<bool>(true));
     QCOMPARE(preset.machine, QStringLiteral("q35"));
     // A 64-bit preset runs the host's own processor.
@@ -425,6 +425,8 @@ void TestOsProfiles::hardwarePresets()
     QCOMPARE(preset.rng, std::optional<bool>(false));
     QCOMPARE(preset.localTime, std::optional<bool>(false));
     QCOMPARE(preset.hpet, std::optional<bool>(false));
+    QCOMPARE(preset.clipboard, std::optional<bool>(true));
+    QVERIFY(!HardwarePresets::Parse(QStringLiteral("clipboard=no")).isEmpty());
     QCOMPARE(HardwarePresets::Parse(QStringLiteral("arch=32")).cpu, QString());
 }
 

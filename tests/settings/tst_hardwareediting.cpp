@@ -1,5 +1,6 @@
 #include "app/ui/TMain.h"
 #include "devices/CardModels.h"
+#include "model/ModernHardware.h"
 #include "model/TableHandle.h"
 #include "model/TableSchemas.h"
 #include "model/VMFile.h"
@@ -117,6 +118,7 @@ private slots:
 
     void yesNoRows_data();
     void yesNoRows();
+    void guestResizing();
     void soundSwitch_data();
     void soundSwitch();
 
@@ -270,6 +272,8 @@ void TestHardwareEditing::yesNoRows_data()
                                << s("Enable Bluetooth");
     QTest::newRow("bluetooth keyboard")
         << 76 << s("Enable Bluetooth Keyboard ?") << s("Hardware") << s("BTKeyboard");
+    QTest::newRow("shared clipboard") << 108 << s("Share the clipboard between host and guest ?")
+                                      << s("Hardware") << s("Share Clipboard");
 }
 
 void TestHardwareEditing::yesNoRows()
@@ -297,6 +301,17 @@ void TestHardwareEditing::yesNoRows()
 
     QVERIFY(!YesNoRowOf(2));
     QVERIFY(!YesNoRowOf(57));
+}
+
+// Only VirtIO VGA follows the window, unless the VM says No; the row's editor presets it so.
+void TestHardwareEditing::guestResizing()
+{
+    QVERIFY(!ModernHardware::ResizesGuest(s("No"), s("VirtIO VGA")));
+    QVERIFY(!ModernHardware::ResizesGuest(s("Yes"), s("Standard VGA Card")));
+    const YesNoRow row = *YesNoRowOf(109);
+    QCOMPARE(row.question, s("Resize the guest's screen with the window ?"));
+    start({{s("Hardware"), s("Video Card"), s("VirtIO VGA")}});
+    QCOMPARE(YesNoPreset(*m_window, row), s("Yes"));
 }
 
 void TestHardwareEditing::soundSwitch_data()

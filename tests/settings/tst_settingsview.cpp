@@ -1106,8 +1106,8 @@ void TestSettingsView::noVMSelected()
     QVERIFY(!view.showConsole && !view.showMonitor);
 }
 
-// Today's QEMU shows the firmware, TPM, random-number and USB 3 rows of a PC, and the bus of each
-// hard disk that is not on SCSI; older versions show none of them.
+// Today's QEMU shows the firmware, TPM, random-number, clipboard, screen-size and USB 3 rows of a
+// PC, and the bus of each hard disk that is not on SCSI; older versions show none of them.
 void TestSettingsView::modernHardwareRows()
 {
     Scene scene({{u"NOW"_s, u"QEMU Now"_s, {u"USB"_s}, u"3"_s}});
@@ -1117,12 +1117,14 @@ void TestSettingsView::modernHardwareRows()
                               u"Drives/HDA=a.qcow2"_s,
                               u"Drives/HDA Bus=VirtIO"_s,
                               u"Drives/HDB=b.qcow2"_s,
-                              u"Drives/HDBSCSI=Yes"_s};
+                              u"Drives/HDBSCSI=Yes"_s,
+                              u"Hardware/Video Card=VirtIO VGA"_s};
     QVERIFY(scene.write(baseKeys(u"NOW"_s, u"x86"_s) + keys));
     SettingsViewModel view = scene.show();
     QCOMPARE(described(view.hardware).filter(u"10"_s),
              (QStringList{u"Firmware|UEFI Secure Boot|100|"_s, u"TPM|None|101|"_s,
-                          u"VirtIO RNG|No|103|"_s, u"USB 3 (xHCI)|Yes|102|"_s}));
+                          u"VirtIO RNG|No|103|"_s, u"Share Clipboard|No|108|"_s,
+                          u"Resize Guest With Window|Yes|109|"_s, u"USB 3 (xHCI)|Yes|102|"_s}));
     QCOMPARE(described(view.drives).filter(u" Bus"_s),
              QStringList{u"Hard Disk 0 Bus|VirtIO|104|"_s});
     QCOMPARE(findRow(view.drives, u"Hard Disk 0 Bus"_s)->picture, 16);
