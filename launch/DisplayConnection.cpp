@@ -1,9 +1,11 @@
 #include "launch/DisplayConnection.h"
 
+#include "launch/VncClipboard.h"
 #include "platform/LoadedLibrary.h"
 
 #include <QFile>
 #include <QMetaObject>
+#include <QtEndian>
 
 #include <arpa/inet.h>
 #include <atomic>
@@ -29,12 +31,26 @@
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
 // A server silent this long in the middle of a message has stalled: the connection is dropped.
-constexpr unsigned ReadTimeoutSeconds = 10;
+// QEMU stops for seconds in the middle of an update while it saves a large guest.
+constexpr unsigned ReadTimeoutSeconds = 60;
+// The pauses between attempts to connect: doubled after each failed one.
+constexpr milliseconds FirstRetry{100};
+constexpr milliseconds LastRetry{1000};
+// A socket that has not answered for this long is told of once; the attempts go on.
+constexpr milliseconds UnreachableAfter{5000};
+// A connection that breaks sooner counts as one of the attempts after the break before it: a
+// server that greets and drops at once is neither told of again nor hurried.
+constexpr milliseconds LastingAfter{1000};
 // Dirty rectangles beyond this many are merged into their bounding rectangle.
 constexpr qsizetype MaxDirtyRects = 32;
 // Input beyond this while the server does not read is dropped rather than kept without end.
 constexpr size_t MaxQueuedInput = 4096;
+// The limit on the clipboard in its old form, Latin-1 text; libvncclient has the same.
+constexpr qint32 MaxLegacyText = 1 << 20;
 
 struct Input
 {
@@ -50,6 +66,26 @@ struct Input
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString brokeOff(const QString& why)
+{
+    return QStringLiteral("The VM's display connection broke off: %1").arg(why);
+}
+
+// RFB SetDesktopSize with one screen filling the desktop.
+QByteArray desktopSizeMessage(QSize size)
+{
+    QByteArray message(8 + 16, '\0');
+    char* bytes = message.data();
+    bytes[0] = char(rfbSetDesktopSize);
+    qToBigEndian(quint16(size.width()), bytes + 2);
+    qToBigEndian(quint16(size.height()), bytes + 4);
+    bytes[6] = 1;
+    // The screen: id 0 at 0, 0 with no flags.
+    qToBigEndian(quint16(size.width()), bytes + 8 + 8);
+    qToBigEndian(quint16(size.height()), bytes + 8 + 10);
+    return message;
 }
 
 // libvncclient, and the TLS, SASL and image libraries it brings, are loaded when the first display
@@ -110,9 +146,9 @@ struct DisplayConnection::Session
     DisplayConnection* owner = nullptr;
     quint64 id = 0;
     QByteArray path;
-    int retryMs = 0;
     std::thread thread;
     std::atomic<bool> stop{false};
+    std::atomic<bool> sharing{false};
     int wake = -1;
     // The connected socket, published under the lock so that the owner can shut it down.
     std::mutex socketLock;
@@ -125,8 +161,12 @@ struct DisplayConnection::Session
     bool updatePosted = false;
     quint64 updates = 0;
 
+    // What the owner has for the server.
     std::mutex inputLock;
     std::vector<Input> input;
+    QSize desktopSize;     // the resolution to ask for; none when not valid
+    QString offered;       // the host's clipboard text, until the guest's clipboard changes
+    bool offerDue = false; // the server is yet to hear of it
     std::atomic<bool> extended{false};
 
     // The protocol thread's own.
@@ -134,8 +174,11 @@ struct DisplayConnection::Session
     rfbClient* client = nullptr;
     // The frame libvncclient decodes into; ours to free, as libvncclient never does.
     uint8_t* clientFrame = nullptr;
-    QString reason;      // set by the size check
-    QString lastMessage; // libvncclient's last word
+    QString reason;              // set by the size check
+    QString lastMessage;         // libvncclient's last word
+    bool announced = false;      // the owner knows of this connection
+    bool clipboard = false;      // this connection asked for the extended clipboard
+    quint32 serverClipboard = 0; // what the server said it does with it; 0 before it did
 
     ~Session()
     {
@@ -147,29 +190,38 @@ struct DisplayConnection::Session
     }
 
     void run();
-    int connectSocket(std::chrono::steady_clock::time_point deadline);
+    int connectSocket(int* error) const;
     bool publish(int fd);
-    bool handshake(int fd);
+    void unpublish();
+    bool handshake(int fd, QString* failure);
+    void dropConnection();
     // Runs the connection until it ends: Idle when stopped, Closed, or Failed with the reason.
     State loop(QString* failure);
-    quint64 updateCount() const
+    // Waits for the server to send, sending what the owner queued meanwhile; 1 when it has sent,
+    // 0 after timeoutMs (-1: no limit), -1 when stopped or failed.
+    int await(int timeoutMs, QString* failure);
+    bool readExactly(char* out, size_t count, QString* failure);
+    bool takeCutText(QString* failure);
+    bool clipboardMessage(quint32 flags, const QByteArray& payload, QString* failure);
+    void clipboardReceived(const QString& text);
+    bool sendQueued();
+    bool write(const QByteArray& message)
     {
-        const std::lock_guard lock(frameLock);
-        return updates;
+        return vnc->WriteToRFBServer(client, message.constData(), unsigned(message.size()));
     }
-    bool sendInput();
-    // A tenth of a second before trying again; close() cuts it short.
-    void pause() const
-    {
-        pollfd wait = {wake, POLLIN, 0};
-        ::poll(&wait, 1, 100);
-    }
+    // Waits before the next attempt; close() cuts it short.
+    void pause(milliseconds time) const;
     void wakeUp() const
     {
         const quint64 one = 1;
         [[maybe_unused]] const ssize_t written = ::write(wake, &one, sizeof one);
     }
-    void end(State state, const QString& why);
+    void drainWake() const
+    {
+        quint64 count = 0;
+        [[maybe_unused]] const ssize_t got = ::read(wake, &count, sizeof count);
+    }
+    void tell(State state, const QString& why);
     template <typename F>
     void post(F call)
     {
@@ -232,10 +284,13 @@ rfbBool DisplayConnection::Session::allocateFrame(rfbClient* client)
         self->size = QSize(width, height);
         self->dirty.clear();
     }
-    const quint64 id = self->id;
-    DisplayConnection* owner = self->owner;
-    const QSize size(width, height);
-    self->post([owner, id, size] { owner->sessionResized(id, size); });
+    // The greeting's size goes with the news of the connection.
+    if (self->announced) {
+        const quint64 id = self->id;
+        DisplayConnection* owner = self->owner;
+        const QSize size(width, height);
+        self->post([owner, id, size] { owner->sessionResized(id, size); });
+    }
     return TRUE;
 }
 
@@ -293,8 +348,13 @@ void DisplayConnection::Session::run()
     pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     const VncLibrary& library = VncLibrary::get();
     if (!library.error.isEmpty()) {
-        end(State::Failed,
-            QStringLiteral("The VM's display could not be opened: %1").arg(library.error));
+        tell(State::Failed,
+             QStringLiteral("The VM's display could not be opened: %1").arg(library.error));
+        return;
+    }
+    if (path.size() >= qsizetype(sizeof sockaddr_un::sun_path)) {
+        tell(State::Failed, QStringLiteral("The path of the VM's display socket is too long: %1")
+                                .arg(QFile::decodeName(path)));
         return;
     }
     // libvncclient logs through two global hooks; each line goes to the session of its thread.
@@ -305,36 +365,47 @@ void DisplayConnection::Session::run()
     });
     vnc = &library;
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryMs);
-    bool announced = false;
-    for (;;) {
-        const int fd = connectSocket(deadline);
-        if (fd < 0 || !publish(fd) || !handshake(fd))
-            return;
-        if (!announced) {
-            DisplayConnection* connection = owner;
-            const quint64 session = id;
-            post([connection, session] { connection->sessionConnected(session); });
-            announced = true;
+    const auto start = Clock::now();
+    milliseconds retry = FirstRetry;
+    // A failure has been told: the attempts after it fail quietly.
+    bool told = false;
+    while (!stop) {
+        int error = 0;
+        const int fd = connectSocket(&error);
+        if (fd < 0) {
+            // Missing or not yet listening: QEMU is still starting, or has ended.
+            if (!told && Clock::now() - start >= UnreachableAfter) {
+                tell(State::Connecting,
+                     QStringLiteral("The VM's display at %1 could not be reached: %2")
+                         .arg(QFile::decodeName(path), systemError(error)));
+                told = true;
+            }
+        } else if (!publish(fd)) {
+            break;
+        } else {
+            QString failure;
+            if (!handshake(fd, &failure)) {
+                if (!told && !stop)
+                    tell(State::Failed,
+                         QStringLiteral("The VM's display could not be opened: %1").arg(failure));
+                told = true;
+            } else {
+                const auto connected = Clock::now();
+                const State outcome = loop(&failure);
+                dropConnection();
+                if (outcome == State::Idle)
+                    break;
+                if (Clock::now() - connected >= LastingAfter) {
+                    told = false;
+                    retry = FirstRetry;
+                }
+                tell(outcome, outcome == State::Failed && !told ? failure : QString());
+                told = true;
+            }
+            unpublish();
         }
-        const quint64 before = updateCount();
-        QString failure;
-        const State outcome = loop(&failure);
-        vnc->rfbClientCleanup(client);
-        client = nullptr;
-        if (outcome == State::Idle)
-            return;
-        // QEMU does not tell of a resolution change made before it has heard that this viewer
-        // takes them, and its first update then does not fit; the next greeting has the size.
-        if (outcome == State::Failed && updateCount() == before &&
-            std::chrono::steady_clock::now() < deadline) {
-            reason.clear();
-            lastMessage.clear();
-            pause();
-            continue;
-        }
-        end(outcome, failure);
-        return;
+        pause(retry);
+        retry = std::min(retry * 2, LastRetry);
     }
 }
 
@@ -345,49 +416,44 @@ bool DisplayConnection::Session::publish(int fd)
         ::close(fd);
         return false;
     }
-    if (socket >= 0)
-        ::close(socket);
     socket = fd;
     return true;
 }
 
-int DisplayConnection::Session::connectSocket(std::chrono::steady_clock::time_point deadline)
+void DisplayConnection::Session::unpublish()
+{
+    const std::lock_guard lock(socketLock);
+    if (socket >= 0)
+        ::close(socket);
+    socket = -1;
+}
+
+int DisplayConnection::Session::connectSocket(int* error) const
 {
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
-    if (path.size() >= qsizetype(sizeof address.sun_path)) {
-        end(State::Failed, QStringLiteral("The path of the VM's display socket is too long: %1")
-                               .arg(QFile::decodeName(path)));
+    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        *error = errno;
         return -1;
     }
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-    int error = 0;
-    while (!stop) {
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0) {
-            error = errno;
-            break;
-        }
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
-            return fd;
-        error = errno;
-        ::close(fd);
-        if (std::chrono::steady_clock::now() >= deadline)
-            break;
-        // Missing or not yet listening: QEMU is still starting.
-        pause();
-    }
-    if (!stop)
-        end(State::Failed, QStringLiteral("The VM's display at %1 could not be reached: %2")
-                               .arg(QFile::decodeName(path), systemError(error)));
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+        return fd;
+    *error = errno;
+    ::close(fd);
     return -1;
 }
 
-bool DisplayConnection::Session::handshake(int fd)
+bool DisplayConnection::Session::handshake(int fd, QString* failure)
 {
+    reason.clear();
+    lastMessage.clear();
+    serverClipboard = 0;
+    clipboard = sharing;
     client = vnc->rfbGetClient(8, 3, 4);
     if (!client) {
-        end(State::Failed, QStringLiteral("The VM's display could not be opened: no memory"));
+        *failure = QStringLiteral("no memory");
         return false;
     }
     // 0x00RRGGBB in the host's order, as the window's images hold it.
@@ -408,8 +474,10 @@ bool DisplayConnection::Session::handshake(int fd)
     // The set-up after the greeting is sent here rather than by libvncclient: 0.9.14 asks for the
     // extended size change and then ignores QEMU's (which names its one screen 0), so a guest
     // that changes resolution would end the connection. The plain size change serves.
-    const uint32_t encodings[] = {rfbEncodingRaw, rfbEncodingCopyRect, rfbEncodingNewFBSize,
-                                  rfbEncodingQemuExtendedKeyEvent};
+    std::vector<uint32_t> encodings = {rfbEncodingRaw, rfbEncodingCopyRect, rfbEncodingNewFBSize,
+                                       rfbEncodingQemuExtendedKeyEvent};
+    if (clipboard)
+        encodings.push_back(VncClipboard::Encoding);
     rfbSetPixelFormatMsg format = {};
     format.type = rfbSetPixelFormat;
     format.format = client->format;
@@ -417,7 +485,7 @@ bool DisplayConnection::Session::handshake(int fd)
     format.format.greenMax = htons(format.format.greenMax);
     format.format.blueMax = htons(format.format.blueMax);
     QByteArray setUp(reinterpret_cast<const char*>(&format), sz_rfbSetPixelFormatMsg);
-    const char encodingsHeader[] = {char(rfbSetEncodings), 0, 0, char(std::size(encodings))};
+    const char encodingsHeader[] = {char(rfbSetEncodings), 0, 0, char(encodings.size())};
     setUp.append(encodingsHeader, sizeof encodingsHeader);
     for (uint32_t encoding : encodings) {
         const uint32_t wire = htonl(encoding);
@@ -428,50 +496,113 @@ bool DisplayConnection::Session::handshake(int fd)
         client->width = client->si.framebufferWidth;
         client->height = client->si.framebufferHeight;
         ready =
-            allocateFrame(client) &&
-            vnc->WriteToRFBServer(client, setUp.constData(), unsigned(setUp.size())) &&
+            allocateFrame(client) && write(setUp) &&
             vnc->SendFramebufferUpdateRequest(client, 0, 0, client->width, client->height, FALSE);
     }
-    if (ready)
-        return true;
-    vnc->rfbClientCleanup(client);
+    if (!ready) {
+        *failure = !reason.isEmpty()        ? reason
+                   : !lastMessage.isEmpty() ? lastMessage
+                                            : QStringLiteral("no VNC server answered");
+        dropConnection();
+        return false;
+    }
+    // What was queued for a connection before this one is not for this one.
+    {
+        const std::lock_guard lock(inputLock);
+        input.clear();
+        desktopSize = {};
+        offerDue = !offered.isEmpty();
+    }
+    announced = true;
+    DisplayConnection* connection = owner;
+    const quint64 session = id;
+    const QSize greeting(client->width, client->height);
+    post([connection, session, greeting] { connection->sessionConnected(session, greeting); });
+    return true;
+}
+
+void DisplayConnection::Session::dropConnection()
+{
+    if (client)
+        vnc->rfbClientCleanup(client);
     client = nullptr;
-    if (!stop)
-        end(State::Failed,
-            QStringLiteral("The VM's display could not be opened: %1")
-                .arg(!reason.isEmpty()        ? reason
-                     : !lastMessage.isEmpty() ? lastMessage
-                                              : QStringLiteral("no VNC server answered")));
-    return false;
+    std::free(clientFrame);
+    clientFrame = nullptr;
+    announced = false;
+    extended = false;
+    const std::lock_guard lock(frameLock);
+    frame.clear();
+    size = {};
+    dirty.clear();
+}
+
+int DisplayConnection::Session::await(int timeoutMs, QString* failure)
+{
+    const auto deadline = Clock::now() + milliseconds(timeoutMs);
+    for (;;) {
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0)
+                return 0;
+            wait = int(left);
+        }
+        pollfd fds[2] = {{client->sock, POLLIN, 0}, {wake, POLLIN, 0}};
+        if (::poll(fds, 2, wait) < 0) {
+            if (errno == EINTR)
+                continue;
+            *failure = systemError(errno);
+            return -1;
+        }
+        if (stop)
+            return -1;
+        if (fds[1].revents) {
+            drainWake();
+            if (!sendQueued()) {
+                *failure = lastMessage;
+                return -1;
+            }
+        }
+        if (fds[0].revents)
+            return 1;
+    }
 }
 
 DisplayConnection::State DisplayConnection::Session::loop(QString* failure)
 {
     while (!stop) {
         if (client->buffered == 0) {
-            pollfd fds[2] = {{client->sock, POLLIN, 0}, {wake, POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0) {
-                if (errno == EINTR)
+            // Closed between two messages: the VM has ended or let go of its display. A VM that
+            // ends before it has read what was sent to it resets the connection, and the input
+            // sent as it ends may fail first.
+            if (await(-1, failure) < 0) {
+                char next = 0;
+                const ssize_t got = ::recv(client->sock, &next, 1, MSG_PEEK | MSG_DONTWAIT);
+                if (!stop && (got == 0 || (got < 0 && errno == ECONNRESET)))
+                    return State::Closed;
+                break;
+            }
+            const ssize_t got = ::read(client->sock, client->buf, RFB_BUF_SIZE);
+            if (got == 0 || (got < 0 && errno == ECONNRESET))
+                return State::Closed;
+            if (got < 0) {
+                if (errno == EAGAIN || errno == EINTR)
                     continue;
                 *failure = systemError(errno);
                 break;
             }
-            if (fds[1].revents) {
-                quint64 count = 0;
-                [[maybe_unused]] const ssize_t got = ::read(wake, &count, sizeof count);
-            }
-            if (stop)
+            client->bufoutptr = client->buf;
+            client->buffered = unsigned(got);
+        }
+        // A message has begun in libvncclient's buffer. The clipboard's is read here: 0.9.14
+        // takes a length below 0, the extended form, for a broken connection.
+        if (static_cast<uint8_t>(*client->bufoutptr) == rfbServerCutText) {
+            if (!takeCutText(failure)) {
+                if (failure->isEmpty())
+                    *failure = lastMessage;
                 break;
-            if (!sendInput()) {
-                *failure = lastMessage;
-                break;
             }
-            if (!fds[0].revents)
-                continue;
-            // Closed between two messages: the VM has ended or let go of its display.
-            char next = 0;
-            if (::recv(client->sock, &next, 1, MSG_PEEK | MSG_DONTWAIT) == 0)
-                return State::Closed;
+            continue;
         }
         if (!vnc->HandleRFBServerMessage(client)) {
             *failure = !reason.isEmpty() ? reason : lastMessage;
@@ -481,17 +612,145 @@ DisplayConnection::State DisplayConnection::Session::loop(QString* failure)
     }
     if (stop)
         return State::Idle;
-    *failure = QStringLiteral("The VM's display connection broke off: %1")
-                   .arg(failure->isEmpty() ? QStringLiteral("the server closed it") : *failure);
+    *failure = brokeOff(failure->isEmpty() ? QStringLiteral("the server closed it") : *failure);
     return State::Failed;
 }
 
-bool DisplayConnection::Session::sendInput()
+bool DisplayConnection::Session::readExactly(char* out, size_t count, QString* failure)
+{
+    // What libvncclient has buffered first, then the socket.
+    const size_t buffered = std::min(count, size_t(client->buffered));
+    std::memcpy(out, client->bufoutptr, buffered);
+    client->bufoutptr += buffered;
+    client->buffered -= unsigned(buffered);
+    out += buffered;
+    count -= buffered;
+    while (count > 0) {
+        const ssize_t got = ::read(client->sock, out, count);
+        if (got > 0) {
+            out += got;
+            count -= size_t(got);
+            continue;
+        }
+        if (got == 0) {
+            *failure = QStringLiteral("VNC server closed connection");
+            return false;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN) {
+            *failure = systemError(errno);
+            return false;
+        }
+        const int ready = await(int(ReadTimeoutSeconds * 1000), failure);
+        if (ready == 0)
+            *failure = QStringLiteral("Connection timed out");
+        if (ready <= 0)
+            return false;
+    }
+    return true;
+}
+
+bool DisplayConnection::Session::takeCutText(QString* failure)
+{
+    char header[8];
+    if (!readExactly(header, sizeof header, failure))
+        return false;
+    const qint32 length = qFromBigEndian<qint32>(header + 4);
+    if (length >= 0) {
+        if (length > MaxLegacyText) {
+            *failure = QStringLiteral("the server's clipboard text is larger than 1 MiB");
+            return false;
+        }
+        QByteArray text(length, Qt::Uninitialized);
+        if (!readExactly(text.data(), size_t(length), failure))
+            return false;
+        if (clipboard && sharing)
+            clipboardReceived(QString::fromLatin1(text));
+        return true;
+    }
+    const quint32 bytes = 0u - quint32(length);
+    if (bytes < 4 || bytes > VncClipboard::MaxPayload) {
+        *failure = bytes < 4
+                       ? QStringLiteral("the server's clipboard message is not valid")
+                       : QStringLiteral("the server's clipboard message is larger than %1 MiB")
+                             .arg(VncClipboard::MaxPayload >> 20);
+        return false;
+    }
+    QByteArray message(qsizetype(bytes), Qt::Uninitialized);
+    if (!readExactly(message.data(), bytes, failure))
+        return false;
+    if (!clipboard)
+        return true;
+    return clipboardMessage(qFromBigEndian<quint32>(message.constData()), message.mid(4), failure);
+}
+
+bool DisplayConnection::Session::clipboardMessage(quint32 flags, const QByteArray& payload,
+                                                  QString* failure)
+{
+    using namespace VncClipboard;
+    if (flags & Caps) {
+        serverClipboard = flags;
+        if (!write(capsMessage()))
+            return false;
+        // The host's text, if any, waits for this.
+        return sendQueued();
+    }
+    if (!serverClipboard || !sharing)
+        return true;
+    if (flags & Provide) {
+        QString error;
+        const std::optional<QString> text = providedText(flags, payload, &error);
+        if (!error.isEmpty()) {
+            *failure = error;
+            return false;
+        }
+        if (text)
+            clipboardReceived(*text);
+    }
+    if ((flags & Request) && (flags & Text)) {
+        QString text;
+        {
+            const std::lock_guard lock(inputLock);
+            text = offered;
+        }
+        if (!write(provideMessage(text)))
+            return false;
+    }
+    // The guest's clipboard changed: its text is asked for at once.
+    if ((flags & Notify) && (flags & Text) && !write(clientMessage(Request | Text)))
+        return false;
+    return true;
+}
+
+void DisplayConnection::Session::clipboardReceived(const QString& text)
+{
+    {
+        // The host's offer is out of date: a reconnection must not bring it back.
+        const std::lock_guard lock(inputLock);
+        offered.clear();
+        offerDue = false;
+    }
+    DisplayConnection* connection = owner;
+    const quint64 session = id;
+    post([connection, session, text] { connection->sessionClipboard(session, text); });
+}
+
+bool DisplayConnection::Session::sendQueued()
 {
     std::vector<Input> pending;
+    QSize resolution;
+    bool offer = false;
+    bool text = false;
     {
         const std::lock_guard lock(inputLock);
         pending.swap(input);
+        resolution = std::exchange(desktopSize, QSize());
+        if (offerDue && serverClipboard && sharing) {
+            offer = true;
+            text = !offered.isEmpty();
+            offerDue = false;
+        }
     }
     const bool scancodes = vnc->SupportsClient2Server(client, rfbQemuEvent);
     for (const Input& each : pending) {
@@ -505,10 +764,26 @@ bool DisplayConnection::Session::sendInput()
         if (!sent)
             return false;
     }
-    return true;
+    if (resolution.isValid() && !write(desktopSizeMessage(resolution)))
+        return false;
+    using namespace VncClipboard;
+    return !offer || write(clientMessage(text ? Notify | Text : quint32(Notify)));
 }
 
-void DisplayConnection::Session::end(State state, const QString& why)
+void DisplayConnection::Session::pause(milliseconds time) const
+{
+    const auto until = Clock::now() + time;
+    while (!stop) {
+        const auto left = std::chrono::ceil<milliseconds>(until - Clock::now()).count();
+        if (left <= 0)
+            return;
+        pollfd wait = {wake, POLLIN, 0};
+        if (::poll(&wait, 1, int(left)) > 0)
+            drainWake();
+    }
+}
+
+void DisplayConnection::Session::tell(State state, const QString& why)
 {
     DisplayConnection* connection = owner;
     const quint64 session = id;
@@ -529,7 +804,7 @@ void DisplayConnection::open(const QString& socketPath)
     session->owner = this;
     session->id = m_nextId++;
     session->path = QFile::encodeName(socketPath);
-    session->retryMs = 5000;
+    session->sharing = m_clipboardSharing;
     session->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (session->wake < 0) {
         const QString error = systemError(errno);
@@ -545,6 +820,7 @@ void DisplayConnection::open(const QString& socketPath)
 
 void DisplayConnection::close()
 {
+    m_guestText.clear();
     if (!m_session)
         return;
     {
@@ -563,7 +839,7 @@ void DisplayConnection::close()
 
 QSize DisplayConnection::frameSize() const
 {
-    if (!m_session)
+    if (!m_session || m_state != State::Connected)
         return {};
     const std::lock_guard lock(m_session->frameLock);
     return m_session->size;
@@ -571,13 +847,14 @@ QSize DisplayConnection::frameSize() const
 
 bool DisplayConnection::extendedKeys() const
 {
-    return m_session && m_session->extended;
+    return m_session && m_state == State::Connected && m_session->extended;
 }
 
 void DisplayConnection::readFrame(
     const std::function<void(const quint32* pixels, QSize size, quint64 updates)>& use) const
 {
-    if (!m_session)
+    // A frame the protocol thread has for a connection not yet announced is not shown early.
+    if (!m_session || m_state != State::Connected)
         return;
     const std::lock_guard lock(m_session->frameLock);
     if (!m_session->frame.empty())
@@ -614,21 +891,49 @@ void DisplayConnection::sendPointer(int x, int y, int buttons)
     m_session->wakeUp();
 }
 
-void DisplayConnection::setClipboardSharing(bool) {}
-
-void DisplayConnection::offerClipboardText(const QString&) {}
-
-void DisplayConnection::requestDesktopSize(const QSize&) {}
-
-void DisplayConnection::sessionConnected(quint64 id)
+void DisplayConnection::setClipboardSharing(bool on)
 {
-    if (m_session && m_session->id == id)
-        setState(State::Connected);
+    m_clipboardSharing = on;
+    if (m_session)
+        m_session->sharing = on;
+}
+
+void DisplayConnection::offerClipboardText(const QString& text)
+{
+    // What came from the guest goes no further back than the host.
+    if (!m_session || !m_clipboardSharing || text == m_guestText)
+        return;
+    {
+        const std::lock_guard lock(m_session->inputLock);
+        m_session->offered = text;
+        m_session->offerDue = true;
+    }
+    m_session->wakeUp();
+}
+
+void DisplayConnection::requestDesktopSize(const QSize& size)
+{
+    if (m_state != State::Connected || size.isEmpty())
+        return;
+    {
+        const std::lock_guard lock(m_session->inputLock);
+        m_session->desktopSize =
+            QSize(qBound(1, size.width(), MaxSide), qBound(1, size.height(), MaxSide));
+    }
+    m_session->wakeUp();
+}
+
+void DisplayConnection::sessionConnected(quint64 id, QSize size)
+{
+    if (!m_session || m_session->id != id)
+        return;
+    setState(State::Connected);
+    emit frameResized(size);
 }
 
 void DisplayConnection::sessionResized(quint64 id, QSize size)
 {
-    if (m_session && m_session->id == id)
+    if (m_session && m_session->id == id && m_state == State::Connected)
         emit frameResized(size);
 }
 
@@ -642,18 +947,24 @@ void DisplayConnection::sessionUpdated(quint64 id)
         rects.swap(m_session->dirty);
         m_session->updatePosted = false;
     }
-    if (!rects.isEmpty())
+    if (!rects.isEmpty() && m_state == State::Connected)
         emit frameChanged(rects);
+}
+
+void DisplayConnection::sessionClipboard(quint64 id, const QString& text)
+{
+    if (!m_session || m_session->id != id || !m_clipboardSharing)
+        return;
+    m_guestText = text;
+    emit clipboardTextReceived(text);
 }
 
 void DisplayConnection::sessionEnded(quint64 id, State state, const QString& reason)
 {
     if (!m_session || m_session->id != id)
         return;
-    // The thread has finished or is finishing: let it go with its frame.
-    close();
     setState(state);
-    if (state == State::Failed)
+    if (!reason.isEmpty())
         emit failed(reason);
 }
 

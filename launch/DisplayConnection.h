@@ -38,6 +38,9 @@ public:
     // Drops any connection in place and connects to the socket. Until close() it keeps trying while
     // the socket is missing or refuses (QEMU creates it late when it loads a snapshot) and
     // reconnects after a break, every tenth of a second at first and backing off to once a second.
+    // The state is Connecting until the socket first answers; after a break it stays Closed or
+    // Failed while the retries go on. Each connection made is Connected, then a frameResized()
+    // with its size.
     void open(const QString& socketPath);
     // Drops the connection and the frame; no signal follows.
     void close();
@@ -48,7 +51,7 @@ public:
     bool extendedKeys() const;
     // Runs use with the frame while the protocol thread cannot change it: 0xffRRGGBB pixels, one
     // row after the other, and the number of screen updates it holds. Not called when there is no
-    // frame.
+    // frame, which is whenever the state is not Connected.
     void readFrame(
         const std::function<void(const quint32* pixels, QSize size, quint64 updates)>& use) const;
 
@@ -59,9 +62,11 @@ public:
     void sendPointer(int x, int y, int buttons);
 
     // Whether the host's and the guest's clipboards are shared (the VNC extended clipboard, UTF-8
-    // text); taken at the next connection, so set it before open().
+    // text); taken at the next connection, so set it before open(). Off, it stops at once.
     void setClipboardSharing(bool on);
-    // The host's clipboard now holds this text: the guest is told, and gets it when it asks.
+    // The host's clipboard now holds this text: the guest is told, and gets it when it asks. The
+    // text is offered again at each reconnection until the guest's clipboard changes; the text
+    // last received from the guest is not sent back.
     void offerClipboardText(const QString& text);
     // Asks the server to give the guest this resolution (RFB SetDesktopSize). A guest that follows
     // shows in a frameResized(); the others keep their size.
@@ -75,21 +80,26 @@ signals:
     void frameResized(const QSize& size);
     void frameChanged(const QList<QRect>& rects);
     // Why the connection could not be made or broke off, as a sentence for the user; once for each
-    // break, however often the retries that follow fail.
+    // break, however often the retries that follow fail (a connection that breaks within a second
+    // counts as one of them), and once while Connecting when the socket has not answered for five
+    // seconds.
     void failed(const QString& reason);
     // The guest's clipboard changed to this text (with sharing on).
     void clipboardTextReceived(const QString& text);
 
 private:
     // Called in the owner's thread with what the protocol thread posted; stale sessions' posts are
-    // dropped.
+    // dropped. An end is a change of state with the failure to tell, if there is one.
     void sessionEnded(quint64 id, State state, const QString& reason);
-    void sessionConnected(quint64 id);
+    void sessionConnected(quint64 id, QSize size);
     void sessionResized(quint64 id, QSize size);
     void sessionUpdated(quint64 id);
+    void sessionClipboard(quint64 id, const QString& text);
     void setState(State state);
 
     std::unique_ptr<Session> m_session;
     quint64 m_nextId = 1;
     State m_state = State::Idle;
+    bool m_clipboardSharing = false;
+    QString m_guestText; // the guest's clipboard as last received
 };

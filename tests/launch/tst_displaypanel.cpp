@@ -211,6 +211,9 @@ void TestDisplayPanel::badServers_data()
                               << false;
     QTest::newRow("too tall") << serverInit(640, 40000) << s("unusable size of 640 x 40000")
                               << false;
+    QTest::newRow("clipboard too large")
+        << serverInit(64, 48) + QByteArray("\x03\0\0\0\xff\x70\0\0", 8)
+        << s("broke off: the server's clipboard message is larger than 8 MiB") << false;
     // A raw 64 x 48 update cut off after half its pixels.
     QTest::newRow("closes mid-update")
         << serverInit(64, 48) + QByteArray("\0\0\0\x01\0\0\0\0\0\x40\0\x30\0\0\0\0", 16) +
@@ -219,7 +222,7 @@ void TestDisplayPanel::badServers_data()
 }
 
 // Stand-in servers on a Unix socket: no real server sends what a broken or hostile one would.
-// Each gives a message for the status bar and an empty panel, and the window stays responsive.
+// Each gives one message however often it is tried, an empty panel, and a responsive window.
 void TestDisplayPanel::badServers()
 {
     QFETCH(QByteArray, sent);
@@ -228,7 +231,9 @@ void TestDisplayPanel::badServers()
     QTemporaryDir folder;
     QLocalServer server;
     QVERIFY(server.listen(folder.filePath(s("bad.sock"))));
-    connect(&server, &QLocalServer::newConnection, &server, [&server, sent, closes] {
+    int connections = 0;
+    connect(&server, &QLocalServer::newConnection, &server, [&server, &connections, sent, closes] {
+        ++connections;
         QLocalSocket* peer = server.nextPendingConnection();
         peer->write(sent);
         if (!closes)
@@ -249,6 +254,8 @@ void TestDisplayPanel::badServers()
     QCOMPARE(panel.state(), DisplayConnection::State::Failed);
     QVERIFY(panel.image().isNull());
     QCOMPARE(panel.size(), DisplayPanel::DefaultSize);
+    QTRY_VERIFY_WITH_TIMEOUT(connections >= 3, 10000);
+    QCOMPARE(messages.count(), 1);
 }
 
 QTEST_MAIN(TestDisplayPanel)
