@@ -195,6 +195,11 @@ struct DisplayConnection::Session
     void unpublish();
     bool handshake(int fd, QString* failure);
     void dropConnection();
+    quint64 updateCount() const
+    {
+        const std::lock_guard lock(frameLock);
+        return updates;
+    }
     // Runs the connection until it ends: Idle when stopped, Closed, or Failed with the reason.
     State loop(QString* failure);
     // Waits for the server to send, sending what the owner queued meanwhile; 1 when it has sent,
@@ -369,6 +374,10 @@ void DisplayConnection::Session::run()
     milliseconds retry = FirstRetry;
     // A failure has been told: the attempts after it fail quietly.
     bool told = false;
+    // QEMU 7.2 does not tell of a resolution change made before it has heard that this viewer
+    // takes them, and its first update then does not fit; the next greeting has the size. Such a
+    // break before anything was shown is retried once without a word.
+    bool quietRetryUsed = false;
     while (!stop) {
         int error = 0;
         const int fd = connectSocket(&error);
@@ -391,10 +400,20 @@ void DisplayConnection::Session::run()
                 told = true;
             } else {
                 const auto connected = Clock::now();
+                const quint64 before = updateCount();
                 const State outcome = loop(&failure);
                 dropConnection();
                 if (outcome == State::Idle)
                     break;
+                const bool shown = updateCount() != before;
+                if (shown)
+                    quietRetryUsed = false;
+                if (outcome == State::Failed && !shown && !quietRetryUsed) {
+                    quietRetryUsed = true;
+                    unpublish();
+                    pause(FirstRetry);
+                    continue;
+                }
                 if (Clock::now() - connected >= LastingAfter) {
                     told = false;
                     retry = FirstRetry;

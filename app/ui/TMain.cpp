@@ -8,6 +8,7 @@
 #include "devices/ui/PortCommands.h"
 #include "devices/ui/TapSelection.h"
 #include "devices/ui/UsbDevicesWindow.h"
+#include "launch/ClipboardChannel.h"
 #include "launch/EmbeddedDisplay.h"
 #include "launch/Kqemu.h"
 #include "launch/LaunchString.h"
@@ -1380,6 +1381,8 @@ void TMain::createMonitor()
         return m_physicalDriveDialog->chosenDrive();
     };
     host.dialogParent = [this] { return static_cast<QWidget*>(this); };
+    // The monitor is the selected VM's.
+    host.clipboardChannel = [this] { return ClipboardChannel::IsOpen(selectedVM()); };
     m_vmControl = new VMControl(host, this);
     connect(m_vmControl, &VMControl::pausedChanged, this, &TMain::showPauseState);
 }

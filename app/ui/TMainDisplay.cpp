@@ -2,7 +2,9 @@
 // clipboard text.
 
 #include "app/ui/TMain.h"
+#include "launch/ClipboardChannel.h"
 #include "launch/ui/FullScreenDisplay.h"
+#include "model/ModernHardware.h"
 #include "model/VMFile.h"
 #include "platform/ui/Interaction.h"
 
@@ -18,7 +20,6 @@ namespace {
 
 const QString General = QStringLiteral("General");
 const QString Hardware = QStringLiteral("Hardware");
-const QString Yes = QStringLiteral("Yes");
 
 // "General" / "Display Scaling": how the VM's screen shows in the console.
 const QString ScalingKey = QStringLiteral("Display Scaling");
@@ -34,16 +35,15 @@ DisplayPanel::Scaling scalingOf(const QString& vmFile)
 
 bool resizesGuest(const QString& vmFile)
 {
-    const QString stored =
-        ReadVMFileValue(vmFile, Hardware, QStringLiteral("Resize Guest With Window"));
-    const bool virtio = ReadVMFileValue(vmFile, Hardware, QStringLiteral("Video Card")) ==
-                        QLatin1String("VirtIO VGA");
-    return virtio && stored != QLatin1String("No");
+    return ModernHardware::ResizesGuest(
+        ReadVMFileValue(vmFile, Hardware, ModernHardware::ResizeGuestKey()),
+        ReadVMFileValue(vmFile, Hardware, QStringLiteral("Video Card")));
 }
 
+// Only a QEMU started with the agent has a clipboard to share.
 bool sharesClipboard(const QString& vmFile)
 {
-    return ReadVMFileValue(vmFile, Hardware, QStringLiteral("Share Clipboard")) == Yes;
+    return ClipboardChannel::IsOpen(vmFile);
 }
 
 QIcon themed(const char* name)
@@ -110,6 +110,7 @@ void TMain::applyDisplayView(const QString& vmFile, DisplayPanel* panel)
 {
     const DisplayPanel::Scaling scaling = scalingOf(vmFile);
     panel->setScaling(scaling);
+    panel->setResizeGuest(resizesGuest(vmFile));
     if (panel == visiblePanel() || vmFile == selectedVM())
         (scaling == DisplayPanel::Scaling::Fit ? m_fitAction : m_actualSizeAction)
             ->setChecked(true);
@@ -181,6 +182,5 @@ void TMain::updateDisplayActions()
 void TMain::prepareDisplay(const QString& vmFile, DisplayPanel* panel)
 {
     applyDisplayView(vmFile, panel);
-    panel->setResizeGuest(resizesGuest(vmFile));
     panel->setClipboardSharing(sharesClipboard(vmFile));
 }

@@ -131,6 +131,9 @@ void TestDisplayPanel::twoGuestsInTwoPanels()
     Guest second(folder.path(), s("second"), 'B', '\x1f');
     DisplayPanel one;
     DisplayPanel two;
+    // At actual size each panel takes its guest's resolution.
+    one.setScaling(DisplayPanel::Scaling::Actual);
+    two.setScaling(DisplayPanel::Scaling::Actual);
     one.connectDisplay(first->display);
     two.connectDisplay(second.display);
     QTRY_VERIFY_WITH_TIMEOUT(first->serial().startsWith('R') && second.serial().startsWith('R'),
