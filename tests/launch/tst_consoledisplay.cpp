@@ -15,8 +15,10 @@
 #include "support/TempProgramFolder.h"
 #include "support/TestFiles.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScrollArea>
@@ -360,6 +362,20 @@ void TestConsoleDisplay::lateDisplayFromASnapshot()
     QTRY_VERIFY_WITH_TIMEOUT(m_window->monitorTerminal()->screenText().contains(s(" start ")),
                              20000);
     QVERIFY(!m_window->monitorTerminal()->screenText().contains(s("Error")));
+
+    // The host's clipboard and QEMU's, which its agent serves to the guest, meet through the
+    // panel: here a second viewer stands for the guest's side, which needs an agent in a desktop.
+    DisplayConnection guestSide;
+    QSignalSpy fromHost(&guestSide, &DisplayConnection::clipboardTextReceived);
+    guestSide.setClipboardSharing(true);
+    guestSide.open(EmbeddedDisplay::socketPath(vm));
+    QTRY_COMPARE_WITH_TIMEOUT(guestSide.state(), DisplayConnection::State::Connected, 10000);
+    QGuiApplication::clipboard()->setText(s("Grüße vom Host ✓"));
+    QTRY_VERIFY_WITH_TIMEOUT(!fromHost.isEmpty(), 10000);
+    QCOMPARE(fromHost.constLast().first().toString(), s("Grüße vom Host ✓"));
+    guestSide.offerClipboardText(s("from the guest"));
+    QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), s("from the guest"), 10000);
+    guestSide.close();
     stopSelected(vm);
     QTRY_COMPARE_WITH_TIMEOUT(ReadVMFileValue(vm, s("General"), s("Status")), s("Stopped"), 10000);
 

@@ -178,6 +178,11 @@ void TestDisplayPanel::twoGuestsInTwoPanels()
     QTest::keyClick(&one, Qt::Key_Q, Qt::ControlModifier);
     QCOMPARE(quits.count(), 1);
 
+    // Typed text goes as the US keyboard's keys, Shift held for capitals.
+    const qsizetype typed = first->serial().size();
+    one.typeText(s("aB"));
+    QTRY_COMPARE_WITH_TIMEOUT(first->serial().mid(typed), QByteArray("\x1e\x30"), 10000);
+
     // Enter switches the first guest to 320 x 200 graphics, which QEMU shows as 640 x 400.
     QSignalSpy resized(&one, &DisplayPanel::displayResized);
     QTest::mouseClick(&one, Qt::LeftButton);
