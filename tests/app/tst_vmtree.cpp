@@ -377,7 +377,9 @@ private slots:
                  (QStringList{s("New Virtual Machine"), s("Delete Selected Virtual Machine"),
                               s("-"), s("Start Selected Virtual Machine"),
                               s("Stop Selected Virtual Machine"), s("Show Launch Log"), s("-"),
-                              s("Add/Remove Hardware "), s("-"), s("VM Control")}));
+                              s("Add/Remove Hardware "), s("-"), s("VM Control"), s("-"),
+                              s("Fit to Window"), s("Actual Size"), s("Full Screen"), s("-"),
+                              s("Save Screenshot..."), s("Type Clipboard Text")}));
         QCOMPARE(
             actionTexts(window.hardwareMenu()),
             (QStringList{s("Add New Network Card"), s("Add New Serial Port"),

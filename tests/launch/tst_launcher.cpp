@@ -379,7 +379,6 @@ void TestLauncher::launchEmbeddedAndQuit()
     QVERIFY(!panels.readAll().split('\n').contains(panel.toLatin1() + '\r'));
     QCOMPARE(window.vmPages()->tabText(TMain::ConsoleTab), s("Console"));
     QVERIFY(display->image().isNull());
-    QCOMPARE(display->size(), DisplayPanel::DefaultSize);
 }
 
 // The monitor of a real embedded QEMU as the user meets it: the status text, the prompt in the
