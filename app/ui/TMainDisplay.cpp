@@ -40,12 +40,6 @@ bool resizesGuest(const QString& vmFile)
         ReadVMFileValue(vmFile, Hardware, QStringLiteral("Video Card")));
 }
 
-// Only a QEMU started with the agent has a clipboard to share.
-bool sharesClipboard(const QString& vmFile)
-{
-    return ClipboardChannel::IsOpen(vmFile);
-}
-
 QIcon themed(const char* name)
 {
     return QIcon::fromTheme(QString::fromLatin1(name));
@@ -182,5 +176,6 @@ void TMain::updateDisplayActions()
 void TMain::prepareDisplay(const QString& vmFile, DisplayPanel* panel)
 {
     applyDisplayView(vmFile, panel);
-    panel->setClipboardSharing(sharesClipboard(vmFile));
+    // Only a QEMU started with the agent has a clipboard to share.
+    panel->setClipboardSharing(ClipboardChannel::IsOpen(vmFile));
 }

@@ -81,9 +81,6 @@ void DisplayPanel::connectDisplay(const QString& socketPath)
 {
     releaseInput();
     m_frameSize = {};
-    m_requested = {};
-    m_relative = QPoint(RelativeStart, RelativeStart);
-    m_relativeRest = {};
     m_typing.clear();
     m_connection.setClipboardSharing(m_sharing);
     m_connection.open(socketPath);
@@ -252,8 +249,10 @@ void DisplayPanel::connectionStateChanged(DisplayConnection::State state)
 {
     emit stateChanged(state);
     if (state == DisplayConnection::State::Connected) {
+        // Each connection is a new viewer to QEMU: no size asked yet, no pointer position known.
         m_requested = {};
         m_relative = QPoint(RelativeStart, RelativeStart);
+        m_relativeRest = {};
         offerClipboard();
         return;
     }

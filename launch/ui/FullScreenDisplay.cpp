@@ -37,7 +37,6 @@ void FullScreenDisplay::enter(DisplayPanel* panel)
     panel->setParent(this);
     panel->show();
     showFullScreen();
-    place();
     panel->setFocus();
     m_hint->adjustSize();
     m_hint->show();
