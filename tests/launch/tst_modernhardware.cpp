@@ -15,6 +15,7 @@
 #include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
 #include "support/InstallerDisc.h"
+#include "support/LeftRunning.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestFiles.h"
 
@@ -119,11 +120,9 @@ void TestModernHardware::initTestCase()
 
 void TestModernHardware::cleanupTestCase()
 {
-    // A failed check can leave a VM running; its swtpm ends with it.
-    const QDir store(m_folder ? m_folder->file(s("VMs")) : QString());
-    for (const QString& vm : store.entryList({s("*.vm2")}))
-        Processes::terminate(
-            ReadVMFileValue(store.filePath(vm), s("General"), s("StatusID")).toLongLong());
+    // A VM ended here takes its swtpm along.
+    if (m_folder)
+        EndVMsLeftRunning(m_folder->file(s("VMs")));
     m_window.reset();
     m_folder.reset();
     Interaction::install(nullptr);

@@ -25,6 +25,7 @@
 #include "platform/RuntimeFolder.h"
 #include "platform/ui/Interaction.h"
 #include "support/InstallerDisc.h"
+#include "support/LeftRunning.h"
 #include "support/TcpListeners.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestFiles.h"
@@ -213,13 +214,8 @@ void TestModernLaunch::cleanupTestCase()
         process->waitForFinished(5000);
         delete process;
     }
-    // A failed check can leave a VM running, which would slow every test after it.
-    const QDir store(m_folder ? m_folder->file(s("VMs")) : QString());
-    for (const QString& name : store.entryList({s("*.vm2")})) {
-        const QString vm = store.filePath(name);
-        if (ReadVMFileValue(vm, s("General"), s("Status")) == s("Running"))
-            Processes::terminate(ReadVMFileValue(vm, s("General"), s("StatusID")).toLongLong());
-    }
+    if (m_folder)
+        EndVMsLeftRunning(m_folder->file(s("VMs")));
     m_window.reset();
     m_folder.reset();
     Interaction::install(nullptr);
